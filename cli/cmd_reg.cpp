@@ -1,0 +1,10 @@
+#include "cli/Commands.h"
+
+namespace pw::cli {
+
+void addRegistryCommands(CLI::App& app, Context& ctx) {
+    (void)app;
+    (void)ctx;
+}
+
+}  // namespace pw::cli

@@ -1,0 +1,67 @@
+// ctlPackwell: the object itself, its appearance properties, the listing
+// table and the resize rule. The operations live in one file per group.
+#include "control/ctlPackwell.h"
+
+#include "control/LibrarySettings.h"
+#include "platform/Error.h"
+#include "unzip/cUnzip.h"
+#include "zip/cZip.h"
+
+namespace pw {
+LibrarySettings& librarySettings() {
+    thread_local LibrarySettings settings;
+    return settings;
+}
+}  // namespace pw
+
+ctlPackwell::ctlPackwell() = default;
+ctlPackwell::~ctlPackwell() = default;
+
+// Each appearance property keeps the control's own copy (what reads return)
+// and the library-wide value (what windows use when they load).
+void ctlPackwell::formUnzipCaption(const std::string& value) {
+    m_formUnzipCaption = value;
+    pw::librarySettings().formUnzipCaption = value;
+}
+void ctlPackwell::formUnzipIcon(const std::string& value) {
+    m_formUnzipIcon = value;
+    pw::librarySettings().formUnzipIcon = value;
+}
+void ctlPackwell::formExtractCaption(const std::string& value) {
+    m_formExtractCaption = value;
+    pw::librarySettings().formExtractCaption = value;
+}
+void ctlPackwell::formExtractIcon(const std::string& value) {
+    m_formExtractIcon = value;
+    pw::librarySettings().formExtractIcon = value;
+}
+void ctlPackwell::formOverwriteIcon(const std::string& value) {
+    m_formOverwriteIcon = value;
+    pw::librarySettings().formOverwriteIcon = value;
+}
+void ctlPackwell::formOverwriteCaption(const std::string& value) {
+    m_formOverwriteCaption = value;
+    pw::librarySettings().formOverwriteCaption = value;
+}
+void ctlPackwell::formPasswordIcon(const std::string& value) {
+    m_formPasswordIcon = value;
+    pw::librarySettings().formPasswordIcon = value;
+}
+void ctlPackwell::formPasswordCaption(const std::string& value) {
+    m_formPasswordCaption = value;
+    pw::librarySettings().formPasswordCaption = value;
+}
+
+ctlListing ctlPackwell::getListFiles(std::int32_t nIndex) const {
+    if (nIndex < 1 || nIndex > m_lListCount || static_cast<std::size_t>(nIndex) > m_aListing.size())
+        pw::raise(pw::kSubscriptOutOfRange);
+    return m_aListing[static_cast<std::size_t>(nIndex - 1)];
+}
+
+void ctlPackwell::UserControl_Resize() {
+    // Setting our own size resizes us again; the flag stops that second round.
+    if (m_bResizing) return;
+    m_bResizing = true;
+    if (m_resizer) m_resizer(pictureWidth(), pictureHeight());
+    m_bResizing = false;
+}

@@ -1,0 +1,108 @@
+// ctlPackwell: the one public class of the control library. A host places it
+// on a window (the desktop layer gives it a face, see control/qt) and calls
+// its members directly or by dispatch identifier (control/Dispatch.h).
+//
+// Every member runs to completion on the caller's thread. String and Boolean
+// arguments that the control changes for the caller are taken by reference.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "control/ctlListing.h"
+
+class cZip;
+class cUnzip;
+
+class ctlPackwell {
+public:
+    ctlPackwell();
+    ~ctlPackwell();
+    ctlPackwell(const ctlPackwell&) = delete;
+    ctlPackwell& operator=(const ctlPackwell&) = delete;
+
+    // --- Zip operations (control/ctlPackwell_zip.cpp) ---
+    bool zipONEfile(const std::string& Path_and_Filename_to_zip, const std::string& zipPath_and_Filename,
+                    bool keepFolder);
+    bool zipFolder(const std::string& zipPath_and_Filename, const std::string& folder,
+                   const std::string& filesPattern, bool keepFolderPattern);
+    bool addFilesToZip_with_dialog(const std::string& zipPath_and_Filename, std::int32_t hwnd, bool keepFolder);
+    bool addFileToZip(const std::string& Path_and_Filename_to_add, const std::string& zipPath_and_Filename,
+                      bool keepFolder);
+    bool zipFiles_with_dialog(const std::string& zipPath_and_Filename, std::int32_t hwnd, bool keepFolder);
+
+    // --- Archive browser launch (control/ctlPackwell_browse.cpp) ---
+    void ListZipContent(const std::string& zip_path_name_file = "");
+
+    // --- Appearance properties (library-wide settings) ---
+    std::string formUnzipCaption() const { return m_formUnzipCaption; }
+    void formUnzipCaption(const std::string& value);
+    std::string formUnzipIcon() const { return m_formUnzipIcon; }
+    void formUnzipIcon(const std::string& value);
+    std::string formExtractCaption() const { return m_formExtractCaption; }
+    void formExtractCaption(const std::string& value);
+    std::string formExtractIcon() const { return m_formExtractIcon; }
+    void formExtractIcon(const std::string& value);
+    std::string formOverwriteIcon() const { return m_formOverwriteIcon; }
+    void formOverwriteIcon(const std::string& value);
+    std::string formOverwriteCaption() const { return m_formOverwriteCaption; }
+    void formOverwriteCaption(const std::string& value);
+    std::string formPasswordIcon() const { return m_formPasswordIcon; }
+    void formPasswordIcon(const std::string& value);
+    std::string formPasswordCaption() const { return m_formPasswordCaption; }
+    void formPasswordCaption(const std::string& value);
+
+    // --- Split and join operations (control/ctlPackwell_span.cpp) ---
+    // `destination` gets a trailing "/" appended when it lacks one.
+    bool SPLITfile_with_dialog(std::int32_t hwnd, std::int32_t chunkSize, std::string& destination);
+    bool SPLITfile_with_dialog(std::int32_t hwnd, std::int32_t chunkSize);
+    bool SPLITfile(const std::string& Path_Filename_To_Span, std::int32_t chunkSize, std::string& destination);
+    bool SPLITfile(const std::string& Path_Filename_To_Span, std::int32_t chunkSize);
+    std::string JOINfiles_with_dialog(std::int32_t hwnd);
+    std::string JOINfiles(const std::string& Path_Filename_To_Join);
+
+    // --- Listing and unzip operations (control/ctlPackwell_unzip.cpp) ---
+    bool UnzipDirectly(const std::string& Path_Filename_To_Unzip, const std::string& where_Path,
+                       bool Overwrite = false);
+    bool ListFilesFromZip(const std::string& zip_path_name_file);
+
+    // --- The listing table ---
+    // Record nIndex (1 to ListCount); error 9 for any other index.
+    ctlListing getListFiles(std::int32_t nIndex) const;
+    std::int32_t ListCount() const { return m_lListCount; }
+
+    // --- Visible face: the control's size follows its picture ---
+    // The host calls this whenever it resizes the control; the control sets
+    // its own size back to the picture's through `setOwnSize`.
+    void UserControl_Resize();
+    std::int32_t pictureWidth() const { return 66; }
+    std::int32_t pictureHeight() const { return 62; }
+    // Set by the face: how the control resizes itself (width, height in pixels).
+    void setResizer(std::function<void(int, int)> resizer) { m_resizer = std::move(resizer); }
+
+    // The objects of the last zip and direct-extraction operations.
+    const std::shared_ptr<cZip>& zipObject() const { return m_cZ; }
+    const std::shared_ptr<cUnzip>& unzipObject() const { return m_cUnzip; }
+
+private:
+    // Event handlers of the held objects.
+    void m_cZ_Progress(std::int32_t lCount, const std::string& sMsg);
+    void m_cUnzip_OverWritePrompt(const std::string& sFIle, std::int32_t& eResponse);
+
+    std::shared_ptr<cZip> m_cZ;
+    std::shared_ptr<cUnzip> m_cUnzip;
+
+    std::string m_formUnzipCaption, m_formUnzipIcon;
+    std::string m_formExtractCaption, m_formExtractIcon;
+    std::string m_formOverwriteCaption, m_formOverwriteIcon;
+    std::string m_formPasswordCaption, m_formPasswordIcon;
+
+    std::vector<ctlListing> m_aListing;  // index 0 holds record 1
+    std::int32_t m_lListCount = 0;
+
+    bool m_bResizing = false;
+    std::function<void(int, int)> m_resizer;
+};

@@ -1,0 +1,3 @@
+// cUnzip: the unzip object (being built).
+#pragma once
+class cUnzip {};

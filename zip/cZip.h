@@ -1,0 +1,3 @@
+// cZip: the zip options object (being built).
+#pragma once
+class cZip {};
