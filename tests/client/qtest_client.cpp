@@ -56,7 +56,8 @@ protected:
 TEST_F(TestClient, ZipButtonsConfirmWithTheSampleArchive) {
     window->Command2->click();
     window->Command3->click();
-    scripted.chooserAnswers.push_back(Answer::choose({oneFileToZip(), fileToAdd()}));
+    const std::string level2 = sampleFolderToZip() + "/level1/level2/";
+    scripted.chooserAnswers.push_back(Answer::choose({level2 + "notes.txt", level2 + "noise.bin"}));
     window->Command1->click();
     const std::string created = sampleArchive() + " successfully created.";
     EXPECT_EQ(confirmations(), (std::vector<std::string>{created, created, created}));
