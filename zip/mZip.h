@@ -39,9 +39,9 @@ std::int32_t RunZip(std::shared_ptr<ZipRunObject> obj, ZipOptionRecord& options,
 // A text saying what an engine result code means ("" for 0).
 std::string ResultText(std::int32_t code);
 
-// Engine text to message text: only for 1 < byteCount < 32000, the counted
-// bytes cut at their first NUL; otherwise nullopt-like empty result with
-// `raised` false.
+// Engine text to message text: only for 1 < byteCount < 32000 does it give
+// (in `out`) the counted bytes cut at their first NUL and return true; for any
+// other count the callbacks raise nothing.
 bool EngineText(const char* text, std::uint32_t byteCount, std::string& out);
 
 // The engine library's file name ("libbrixzip1.so"); hosts and tests may
