@@ -71,10 +71,10 @@ void UnzipListingCallback(std::uint32_t compressedSize, std::uint32_t size, std:
                           std::uint32_t crc, char encryption);
 std::int32_t UnzipServiceCallback(const char* item, std::uint32_t size);
 
-// The object of the thread's current (or last) run, and whether a password
-// request of the run has been refused. For tests that drive the callbacks.
+// The object of the thread's current run (nullptr between runs). Tests that
+// drive the callbacks directly bracket them as a run does.
 cUnzip* CurrentObject();
-void BeginCallbacks(cUnzip& obj);  // as a run does before calling the engine
+void BeginCallbacks(cUnzip& obj);  // remember the object, clear the password-refused flag
 void EndCallbacks();
 
 }  // namespace mUnzip
