@@ -5,7 +5,7 @@
 //
 // No Qt here: the shell is reached through pw::platform().shellFileInfo and
 // the image list through the small ImageList interface below (the desktop
-// layer implements it with real icons, browser/qt/ilsFileIcons.h).
+// layer implements it with real icons, browser/qt/FileIconList.h).
 #pragma once
 
 #include <map>
