@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -28,8 +29,13 @@ namespace brixzip {
 namespace {
 
 // Files up to this size are read whole and compressed by the workers; larger
-// ones are deflated as they are written.
-constexpr std::uint64_t kWholeFileLimit = 64ull << 20;
+// ones are deflated as they are written. BRIXZIP_STREAM_ABOVE (bytes)
+// overrides it, for tests and measurements.
+std::uint64_t wholeFileLimit() {
+    if (const char* v = std::getenv("BRIXZIP_STREAM_ABOVE"))
+        if (*v) return std::strtoull(v, nullptr, 10);
+    return 64ull << 20;
+}
 // Bytes that the workers may hold (read and compressed data) at one time.
 constexpr std::size_t kBudget = 192u << 20;
 constexpr zip_uint16_t kExtendedTimestamp = 0x5455;
@@ -354,6 +360,7 @@ private:
         }
 
         std::vector<std::pair<zip_uint64_t, Job*>> order;
+        const std::uint64_t limit = wholeFileLimit();
         for (const Action& a : actions) {
             const Item& it = *a.item;
             auto e = std::make_unique<Entry>();
@@ -362,7 +369,7 @@ private:
             e->replacing = a.existing >= 0;
             if (!it.dir) {
                 if (eol_ != Eol::None && looksLikeText(it.path)) e->eol = eol_;
-                if (it.size <= kWholeFileLimit) {
+                if (it.size <= limit) {
                     auto job = std::make_unique<Job>();
                     job->path = it.path;
                     job->size = it.size;
