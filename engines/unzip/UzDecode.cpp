@@ -3,9 +3,13 @@
 #include "UzDisk.h"
 
 #include <bzlib.h>
+#include <openssl/crypto.h>
+#include <openssl/core_names.h>
+#include <openssl/evp.h>
 #include <libdeflate.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -214,6 +218,87 @@ DecodeResult unbzip(zip_file_t* f, const EntryInfo& e, Output& out) {
     return out.finish();
 }
 
+// Stored AES entries: libzip puts its CRC layer on stored data even when asked
+// for the raw bytes, and that layer fails every AE-2 entry (which carries no
+// CRC) with the same code as a failed authentication. So these entries are
+// decrypted here from the raw bytes (WinZip AES: PBKDF2-HMAC-SHA1 keys,
+// AES in counter mode with a little-endian counter, HMAC-SHA1 over the
+// ciphertext, first 10 bytes stored after the data).
+DecodeResult readStoredAes(zip_t* za, const EntryInfo& e, const std::string& password, Sink& sink, RunLimits& limits) {
+    const std::size_t keyLen = e.encryption == ZIP_EM_AES_128 ? 16 : e.encryption == ZIP_EM_AES_192 ? 24 : 32;
+    const std::size_t saltLen = keyLen / 2;
+    const std::size_t overhead = saltLen + 2 + 10;
+    if (e.compSize < overhead) return fail(Outcome::BadData, "encrypted entry too short");
+    const std::uint64_t dataLen = e.compSize - overhead;
+    ZipFilePtr f(zip_fopen_index(za, e.index, ZIP_FL_COMPRESSED | ZIP_FL_ENCRYPTED));
+    if (!f) {
+        std::string text = zip_strerror(za);
+        zip_error_clear(za);
+        return fail(Outcome::BadData, "cannot read the entry: " + text);
+    }
+    std::uint64_t got = 0;
+    // Raw reads end in a CRC complaint from libzip's layer; only the bytes count.
+    auto readRaw = [&](unsigned char* p, std::size_t n) -> std::size_t {
+        std::size_t have = 0;
+        while (have < n) {
+            zip_int64_t r = zip_fread(f.get(), p + have, n - have);
+            if (r <= 0) break;
+            have += static_cast<std::size_t>(r);
+        }
+        got += have;
+        return have;
+    };
+    unsigned char head[16 + 2];
+    if (readRaw(head, saltLen + 2) != saltLen + 2) return fail(Outcome::BadData, "encrypted entry too short");
+    unsigned char keys[32 * 2 + 2];
+    if (PKCS5_PBKDF2_HMAC_SHA1(password.data(), static_cast<int>(password.size()), head, static_cast<int>(saltLen), 1000,
+                               static_cast<int>(2 * keyLen + 2), keys) != 1)
+        return fail(Outcome::ReadError, "key derivation failed");
+    if (std::memcmp(keys + 2 * keyLen, head + saltLen, 2) != 0) return fail(Outcome::WrongPassword, "incorrect password");
+
+    const EVP_CIPHER* cipher = keyLen == 16 ? EVP_aes_128_ecb() : keyLen == 24 ? EVP_aes_192_ecb() : EVP_aes_256_ecb();
+    std::unique_ptr<EVP_CIPHER_CTX, void (*)(EVP_CIPHER_CTX*)> cctx(EVP_CIPHER_CTX_new(), EVP_CIPHER_CTX_free);
+    std::unique_ptr<EVP_MAC, void (*)(EVP_MAC*)> mac(EVP_MAC_fetch(nullptr, "HMAC", nullptr), EVP_MAC_free);
+    if (!cctx || !mac || EVP_EncryptInit_ex(cctx.get(), cipher, nullptr, keys, nullptr) != 1)
+        return fail(Outcome::ReadError, "cannot set up decryption");
+    EVP_CIPHER_CTX_set_padding(cctx.get(), 0);
+    std::unique_ptr<EVP_MAC_CTX, void (*)(EVP_MAC_CTX*)> mctx(EVP_MAC_CTX_new(mac.get()), EVP_MAC_CTX_free);
+    char digest[] = "SHA1";
+    OSSL_PARAM params[] = {OSSL_PARAM_construct_utf8_string("digest", digest, 0), OSSL_PARAM_construct_end()};
+    if (!mctx || EVP_MAC_init(mctx.get(), keys + keyLen, keyLen, params) != 1)
+        return fail(Outcome::ReadError, "cannot set up authentication");
+
+    Output out{e, sink, limits, 0, 0, DecodeResult{}, false};
+    thread_local std::vector<unsigned char> in(kChunk), stream(kChunk + 16), counters(kChunk + 16);
+    unsigned char counter[16] = {0};
+    std::uint64_t left = dataLen;
+    while (left > 0) {
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, kChunk));
+        if (readRaw(in.data(), n) != n) return fail(Outcome::BadData, "the encrypted data is cut short");
+        EVP_MAC_update(mctx.get(), in.data(), n);
+        const std::size_t blocks = (n + 15) / 16;  // kChunk is a multiple of 16, so blocks never straddle reads
+        for (std::size_t b = 0; b < blocks; ++b) {
+            for (int k = 0; k < 16 && ++counter[k] == 0; ++k) {
+            }
+            std::memcpy(counters.data() + b * 16, counter, 16);
+        }
+        int outLen = 0;
+        if (EVP_EncryptUpdate(cctx.get(), stream.data(), &outLen, counters.data(), static_cast<int>(blocks * 16)) != 1)
+            return fail(Outcome::ReadError, "decryption failed");
+        for (std::size_t i = 0; i < n; ++i) in[i] ^= stream[i];
+        if (!out.put(in.data(), n)) return out.problem;
+        left -= n;
+    }
+    unsigned char stored[10];
+    if (readRaw(stored, 10) != 10) return fail(Outcome::BadData, "the authentication code is missing");
+    unsigned char full[EVP_MAX_MD_SIZE];
+    std::size_t fullLen = 0;
+    if (EVP_MAC_final(mctx.get(), full, &fullLen, sizeof full) != 1 || fullLen < 10 ||
+        CRYPTO_memcmp(full, stored, 10) != 0)
+        return fail(Outcome::BadData, "authentication failed: damaged data");
+    return out.finish();
+}
+
 }  // namespace
 
 const char* methodName(std::uint16_t method) {
@@ -248,6 +333,8 @@ DecodeResult decodeEntry(zip_t* za, const EntryInfo& e, const std::string* passw
     if (e.encryption != ZIP_EM_NONE && !zip_encryption_method_supported(e.encryption, 0))
         return fail(Outcome::Unsupported, "unsupported encryption method");
     if (e.encryption != ZIP_EM_NONE && !password) return fail(Outcome::NeedPassword, "password needed");
+    const bool aes = e.encryption != ZIP_EM_NONE && e.encryption != ZIP_EM_TRAD_PKWARE;
+    if (aes && e.method == ZIP_CM_STORE && e.size > 0) return readStoredAes(za, e, *password, sink, limits);
     // Our own decompressors work on the raw (decrypted) data; libzip's CRC layer
     // is avoided because this libzip misreports AES entries through it.
     const zip_flags_t flags = ours ? ZIP_FL_COMPRESSED : 0;
