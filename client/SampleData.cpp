@@ -123,6 +123,7 @@ bool createSampleData(const std::function<void(const std::string&)>& say) {
               writeFile(tree + "/level1/DocZipTest3.doc", documentText("Level one", 120), say) &&
               writeFile(tree + "/level1/level2/notes.txt", documentText("Level two", 20), say) &&
               writeFile(tree + "/level1/level2/noise.bin", noiseBytes(64 * 1024, 7), say) &&
+              writeFile(tree + "/empty.txt", "", say) &&
               writeFile(oneFileToZip(), documentText("DocZipTest2", 200), say) &&
               writeFile(fileToAdd(), documentText("DocZipTest3", 150), say) &&
               writeFile(sampleIcon(), sampleIconBytes(), say) &&

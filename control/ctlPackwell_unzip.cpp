@@ -30,21 +30,11 @@ double toTheMinute(double date) {
     return pw::makeOleDate(p.year, p.month, p.day, p.hour, p.minute, 0);
 }
 
-// Collects the engine's message lines of one run, to name the reason when
-// the run fails. The engine indents its per-entry lines; its reasons are not.
-class EngineLines {
-public:
-    void add(const std::string& line) {
-        std::string t = pw::trimBlanks(pw::replaceAll(pw::replaceAll(line, "\r", ""), "\n", " "));
-        if (t.empty()) return;
-        last_ = t;
-        if (line[0] != ' ') reason_ = t;
-    }
-    std::string reason() const { return reason_.empty() ? last_ : reason_; }
-
-private:
-    std::string last_, reason_;
-};
+// The engine's reason for a failed run: its last note, if it gave one.
+std::string reasonOf(const cUnzip& u) {
+    const auto& notes = u.Notes();
+    return notes.empty() ? std::string() : pw::trimBlanks(notes.back());
+}
 
 }  // namespace
 
@@ -54,8 +44,6 @@ bool ctlPackwell::ListFilesFromZip(const std::string& zip_path_name_file) {
         return false;
     }
     auto unzip = std::make_shared<cUnzip>();
-    EngineLines lines;
-    unzip->Progress = [&lines](std::int32_t, const std::string& sMsg) { lines.add(sMsg); };
     unzip->ZipFile(zip_path_name_file);
     unzip->Directory();
     std::int32_t n = unzip->FileCount();
@@ -65,7 +53,7 @@ bool ctlPackwell::ListFilesFromZip(const std::string& zip_path_name_file) {
         m_lListCount = 0;
         // An unreadable archive lists nothing, as an empty one does; say why.
         if (unzip->LastResult() > PK_WARN) {
-            std::string why = lines.reason();
+            std::string why = reasonOf(*unzip);
             pw::platform().messageBox("Unable to read " + zip_path_name_file + (why.empty() ? "" : ": " + why));
         }
         return false;
@@ -99,28 +87,27 @@ bool ctlPackwell::UnzipDirectly(const std::string& Path_Filename_To_Unzip, const
         return false;
     }
     m_cUnzip = std::make_shared<cUnzip>();
-    auto lines = std::make_shared<EngineLines>();
     m_cUnzip->OverWritePrompt = [this](const std::string& sFIle, std::int32_t& eResponse) {
         m_cUnzip_OverWritePrompt(sFIle, eResponse);
     };
-    m_cUnzip->Progress = [lines](std::int32_t, const std::string& sMsg) { lines->add(sMsg); };
+    // Encrypted entries are asked for through the password prompt; without
+    // an answer the engine could only skip them.
+    m_cUnzip->PasswordRequest = [](std::string& sPassword, bool& bCancel) {
+        pw::PasswordAnswer answer = pw::platform().passwordPrompt(0);
+        sPassword = answer.password;
+        bCancel = answer.cancelled;
+    };
     m_cUnzip->ZipFile(Path_Filename_To_Unzip);
     m_cUnzip->UnzipFolder(where_Path);
     m_cUnzip->PromptToOverwrite(Overwrite);
     if (m_cUnzip->Unzip()) return true;
 
-    std::string why = lines->reason();
+    std::string why = reasonOf(*m_cUnzip);
     pw::platform().messageBox("Unable to extract " + Path_Filename_To_Unzip + (why.empty() ? "" : ": " + why));
     return false;
 }
 
 void ctlPackwell::m_cUnzip_OverWritePrompt(const std::string& sFIle, std::int32_t& eResponse) {
-    pw::OverwriteAnswer answer =
-        pw::platform().overwritePrompt("Do you want to overwrite the existing copy of " + sFIle + "?", 0);
-    if (answer.response == 6)
-        eResponse = answer.applyToAll ? IDM_REPLACE_ALL : IDM_REPLACE_YES;
-    else if (answer.response == 7)
-        eResponse = answer.applyToAll ? IDM_REPLACE_NONE : IDM_REPLACE_NO;
-    else
-        eResponse = IDM_REPLACE_NONE;
+    pw::OverwriteAnswer answer = pw::platform().overwritePrompt(OverwriteQuestion(sFIle), 0);
+    eResponse = OverwriteResponse(answer.response, answer.applyToAll);
 }

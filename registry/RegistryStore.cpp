@@ -15,6 +15,7 @@
 #include "registry/RegistryApi.h"
 
 #include <sqlite3.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -120,11 +121,16 @@ Root g_roots[] = {
 struct OpenKey {
     Root* root;
     sqlite3_int64 id;
+    std::string path;  // folded, parts joined by "\"
     FileId file;
     DWORD access;
 };
 
 std::mutex g_mutex;
+
+// getpid() is a system call; the process id only changes in a fork() child.
+pid_t g_pid = getpid();
+[[maybe_unused]] const int g_atfork = pthread_atfork(nullptr, nullptr, [] { g_pid = getpid(); });
 std::map<HKEY, OpenKey> g_keys;
 HKEY g_nextHandle = 0x1000;
 
@@ -160,7 +166,7 @@ std::string folderOf(const Root& r) {
 std::string fileOf(const Root& r) { return folderOf(r) + "/" + r.name + ".db"; }
 
 void closeConnection(Connection& c) {
-    if (c.db && c.pid == getpid()) {
+    if (c.db && c.pid == g_pid) {
         for (auto& [sql, st] : c.statements) sqlite3_finalize(st);
         sqlite3_close_v2(c.db);
     }
@@ -227,11 +233,15 @@ const char* kSchema =
     "CREATE TABLE IF NOT EXISTS keys("
     " id INTEGER PRIMARY KEY AUTOINCREMENT,"
     " parent INTEGER NOT NULL, name TEXT NOT NULL, fold TEXT NOT NULL,"
+    // The whole folded path, so that opening a key is one look-up.
+    " path TEXT NOT NULL UNIQUE,"
     " UNIQUE(parent, fold));"
     "CREATE TABLE IF NOT EXISTS vals("
     " key INTEGER NOT NULL, name TEXT NOT NULL, fold TEXT NOT NULL,"
     " type INTEGER NOT NULL, data BLOB NOT NULL,"
-    " PRIMARY KEY(key, fold));";
+    " PRIMARY KEY(key, fold));"
+    // Values enumerate in the order they were made: rowid order within a key.
+    "CREATE INDEX IF NOT EXISTS vals_order ON vals(key);";
 
 // The connection of a root, opened (or re-opened) as needed. `write` asks for
 // a connection that may write, creating the folder and file when missing.
@@ -242,7 +252,7 @@ LONG connect(Root& r, bool write, Connection*& out) {
     bool present = ::stat(path.c_str(), &st) == 0;
     Connection& c = r.conn;
     if (c.db) {
-        bool same = present && c.pid == getpid() && FileId{st.st_dev, st.st_ino} == c.file;
+        bool same = present && c.pid == g_pid && FileId{st.st_dev, st.st_ino} == c.file;
         if (same && (c.writable || !write)) { out = &c; return ERROR_SUCCESS; }
         closeConnection(c);
     }
@@ -277,10 +287,10 @@ LONG connect(Root& r, bool write, Connection*& out) {
     // The first read of the header tells a damaged file.
     bool haveSchema = false;
     sqlite3_stmt* st2 = nullptr;
-    rc = sqlite3_prepare_v2(db, "SELECT count(*) FROM sqlite_master WHERE name IN ('keys','vals')", -1, &st2, nullptr);
+    rc = sqlite3_prepare_v2(db, "SELECT count(*) FROM sqlite_master WHERE name IN ('keys','vals','vals_order')", -1, &st2, nullptr);
     if (rc == SQLITE_OK) {
         rc = sqlite3_step(st2);
-        if (rc == SQLITE_ROW) { haveSchema = sqlite3_column_int(st2, 0) == 2; rc = SQLITE_OK; }
+        if (rc == SQLITE_ROW) { haveSchema = sqlite3_column_int(st2, 0) == 3; rc = SQLITE_OK; }
     }
     sqlite3_finalize(st2);
     if (rc == SQLITE_OK && canWrite) {
@@ -305,7 +315,7 @@ LONG connect(Root& r, bool write, Connection*& out) {
     }
     c.db = db;
     c.writable = canWrite;
-    c.pid = getpid();
+    c.pid = g_pid;
     c.file = id;
     out = &c;
     return ERROR_SUCCESS;
@@ -368,25 +378,49 @@ bool validPath(const std::vector<std::string_view>& parts) {
     return true;
 }
 
-// Follows `parts` from key `id`; `found` false when a part is missing.
-int resolve(Connection& c, sqlite3_int64 id, const std::vector<std::string_view>& parts, sqlite3_int64& out,
-            bool& found) {
+std::string joinPath(const std::string& base, const std::vector<std::string_view>& parts, std::size_t count) {
+    std::string path = base;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!path.empty()) path += '\\';
+        path += fold(parts[i]);
+    }
+    return path;
+}
+
+int findPath(Connection& c, const std::string& path, sqlite3_int64& out, bool& found) {
+    found = false;
+    if (path.empty()) { out = 0; found = true; return SQLITE_OK; }
+    int rc = SQLITE_OK;
+    sqlite3_stmt* s = stmt(c, "SELECT id FROM keys WHERE path=?1", rc);
+    if (!s) return rc;
+    bindText(s, 1, path);
+    rc = sqlite3_step(s);
+    if (rc == SQLITE_ROW) {
+        out = sqlite3_column_int64(s, 0);
+        found = true;
+        rc = SQLITE_OK;
+    } else if (rc == SQLITE_DONE) {
+        rc = SQLITE_OK;
+    }
+    sqlite3_reset(s);
+    return rc;
+}
+
+bool keyAlive(Connection& c, sqlite3_int64 id, int& rc);
+
+// Follows `parts` from the key `id` at `basePath`; `found` false when the
+// key (or the base key itself) is missing.
+int resolve(Connection& c, sqlite3_int64 id, const std::string& basePath, const std::vector<std::string_view>& parts,
+            sqlite3_int64& out, bool& found) {
     found = false;
     int rc = SQLITE_OK;
-    for (auto part : parts) {
-        sqlite3_stmt* s = stmt(c, "SELECT id FROM keys WHERE parent=?1 AND fold=?2", rc);
-        if (!s) return rc;
-        sqlite3_bind_int64(s, 1, id);
-        bindText(s, 2, fold(part));
-        rc = sqlite3_step(s);
-        if (rc == SQLITE_DONE) return SQLITE_OK;
-        if (rc != SQLITE_ROW) return rc;
-        id = sqlite3_column_int64(s, 0);
-        sqlite3_reset(s);
+    if (id != 0 || parts.empty()) {
+        // A key deleted since it was opened has no sub-keys, even when a new
+        // key of the same name was made meanwhile.
+        if (!keyAlive(c, id, rc)) return rc;
+        if (parts.empty()) { out = id; found = true; return SQLITE_OK; }
     }
-    out = id;
-    found = true;
-    return SQLITE_OK;
+    return findPath(c, joinPath(basePath, parts, parts.size()), out, found);
 }
 
 bool keyAlive(Connection& c, sqlite3_int64 id, int& rc) {
@@ -402,10 +436,12 @@ bool keyAlive(Connection& c, sqlite3_int64 id, int& rc) {
 }
 
 // The root and key id behind a handle, with a connection fit for the use.
-LONG locate(HKEY h, bool write, DWORD need, Root*& root, sqlite3_int64& id, Connection*& c) {
+LONG locate(HKEY h, bool write, DWORD need, Root*& root, sqlite3_int64& id, Connection*& c,
+            std::string* path = nullptr) {
     if (Root* r = findRoot(h)) {
         root = r;
         id = 0;
+        if (path) path->clear();
         return connect(*r, write, c);
     }
     auto it = g_keys.find(h);
@@ -413,17 +449,18 @@ LONG locate(HKEY h, bool write, DWORD need, Root*& root, sqlite3_int64& id, Conn
     if (need && (it->second.access & need) != need) return ERROR_ACCESS_DENIED;
     root = it->second.root;
     id = it->second.id;
+    if (path) *path = it->second.path;
     LONG rc = connect(*root, write, c);
     if (rc != ERROR_SUCCESS) return rc == ERROR_FILE_NOT_FOUND ? ERROR_KEY_DELETED : rc;
     if (c->file != it->second.file) return ERROR_KEY_DELETED;
     return ERROR_SUCCESS;
 }
 
-HKEY newHandle(Root* r, sqlite3_int64 id, FileId file, DWORD access) {
+HKEY newHandle(Root* r, sqlite3_int64 id, std::string path, FileId file, DWORD access) {
     HKEY h = g_nextHandle++;
     if (g_nextHandle <= 0 || g_nextHandle >= 0x7FFFFFFF) g_nextHandle = 0x1000;
     while (g_keys.count(h) || findRoot(h)) h = g_nextHandle++;
-    g_keys[h] = OpenKey{r, id, file, access};
+    g_keys[h] = OpenKey{r, id, std::move(path), file, access};
     return h;
 }
 
@@ -459,13 +496,14 @@ LONG RegOpenKeyEx(HKEY hKey, const std::string& subKey, DWORD, DWORD samDesired,
     Root* root = nullptr;
     sqlite3_int64 id = 0;
     Connection* c = nullptr;
-    LONG r = locate(hKey, false, 0, root, id, c);
+    std::string base;
+    LONG r = locate(hKey, false, 0, root, id, c, &base);
     if (r != ERROR_SUCCESS) return r;
     bool found = false;
-    int rc = resolve(*c, id, parts, id, found);
+    int rc = resolve(*c, id, base, parts, id, found);
     if (rc != SQLITE_OK) return finish(*root, rc, false);
-    if (!found || !keyAlive(*c, id, rc)) return rc != SQLITE_OK ? finish(*root, rc, false) : ERROR_FILE_NOT_FOUND;
-    *phkResult = newHandle(root, id, c->file, samDesired);
+    if (!found) return ERROR_FILE_NOT_FOUND;
+    *phkResult = newHandle(root, id, joinPath(base, parts, parts.size()), c->file, samDesired);
     return ERROR_SUCCESS;
 }
 
@@ -479,37 +517,39 @@ LONG RegCreateKeyEx(HKEY hKey, const std::string& subKey, DWORD, const char*, DW
     Root* root = nullptr;
     sqlite3_int64 base = 0;
     Connection* c = nullptr;
-    LONG r = locate(hKey, true, parts.empty() ? 0 : KEY_CREATE_SUB_KEY, root, base, c);
+    std::string basePath;
+    LONG r = locate(hKey, true, parts.empty() ? 0 : KEY_CREATE_SUB_KEY, root, base, c, &basePath);
     if (r != ERROR_SUCCESS) return r;
+    const std::string fullPath = joinPath(basePath, parts, parts.size());
 
     // Most calls find the key already there: no write lock needed for those.
     bool found = false;
     sqlite3_int64 id = 0;
-    int rc = resolve(*c, base, parts, id, found);
+    int rc = resolve(*c, base, basePath, parts, id, found);
     if (rc != SQLITE_OK) return finish(*root, rc, true);
-    if (found && keyAlive(*c, id, rc)) {
+    if (found) {
         if (disposition) *disposition = REG_OPENED_EXISTING_KEY;
-        *phkResult = newHandle(root, id, c->file, samDesired);
+        *phkResult = newHandle(root, id, fullPath, c->file, samDesired);
         return ERROR_SUCCESS;
     }
-    if (rc != SQLITE_OK) return finish(*root, rc, true);
 
     Transaction tx(*c);
     if ((rc = tx.begin()) != SQLITE_OK) return finish(*root, rc, true);
     if (!keyAlive(*c, base, rc)) return rc != SQLITE_OK ? finish(*root, rc, true) : ERROR_KEY_DELETED;
     bool created = false;
     id = base;
-    for (auto part : parts) {
-        std::vector<std::string_view> one{part};
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const std::string prefix = joinPath(basePath, parts, i + 1);
         sqlite3_int64 next = 0;
-        rc = resolve(*c, id, one, next, found);
+        rc = findPath(*c, prefix, next, found);
         if (rc != SQLITE_OK) return finish(*root, rc, true);
         if (!found) {
-            sqlite3_stmt* s = stmt(*c, "INSERT INTO keys(parent, name, fold) VALUES(?1, ?2, ?3)", rc);
+            sqlite3_stmt* s = stmt(*c, "INSERT INTO keys(parent, name, fold, path) VALUES(?1, ?2, ?3, ?4)", rc);
             if (!s) return finish(*root, rc, true);
             sqlite3_bind_int64(s, 1, id);
-            bindText(s, 2, part);
-            bindText(s, 3, fold(part));
+            bindText(s, 2, parts[i]);
+            bindText(s, 3, fold(parts[i]));
+            bindText(s, 4, prefix);
             rc = sqlite3_step(s);
             sqlite3_reset(s);
             if (rc != SQLITE_DONE) return finish(*root, rc, true);
@@ -520,7 +560,7 @@ LONG RegCreateKeyEx(HKEY hKey, const std::string& subKey, DWORD, const char*, DW
     }
     if ((rc = tx.commit()) != SQLITE_OK) return finish(*root, rc, true);
     if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
-    *phkResult = newHandle(root, id, c->file, samDesired);
+    *phkResult = newHandle(root, id, fullPath, c->file, samDesired);
     return ERROR_SUCCESS;
 }
 
@@ -605,15 +645,16 @@ LONG RegDeleteKey(HKEY hKey, const std::string& subKey) {
         struct stat st {};
         if (::stat(fileOf(*r0).c_str(), &st) != 0) return ERROR_FILE_NOT_FOUND;
     }
-    LONG r = locate(hKey, true, 0, root, id, c);
+    std::string base;
+    LONG r = locate(hKey, true, 0, root, id, c, &base);
     if (r != ERROR_SUCCESS) return r;
     Transaction tx(*c);
     int rc = tx.begin();
     if (rc != SQLITE_OK) return finish(*root, rc, true);
     bool found = false;
-    rc = resolve(*c, id, parts, id, found);
+    rc = resolve(*c, id, base, parts, id, found);
     if (rc != SQLITE_OK) return finish(*root, rc, true);
-    if (!found || !keyAlive(*c, id, rc)) return rc != SQLITE_OK ? finish(*root, rc, true) : ERROR_FILE_NOT_FOUND;
+    if (!found) return ERROR_FILE_NOT_FOUND;
     if (id == 0) return ERROR_ACCESS_DENIED;
     sqlite3_stmt* s = stmt(*c, "SELECT 1 FROM keys WHERE parent=?1 LIMIT 1", rc);
     if (!s) return finish(*root, rc, true);

@@ -101,13 +101,47 @@ void writeAll(const Fd& out, const char* data, std::size_t len, off_t offset) {
     }
 }
 
-// Copies up to `len` bytes between two files at the given offsets. Lets the
-// kernel copy (no user-space buffer at all) and falls back to one fixed buffer
-// where it cannot. Returns the bytes copied: fewer than `len` only at the
-// source's end.
+// Copies up to `len` bytes between two files at the given offsets. Holes of
+// the source stay holes (the output is a new file, so they read as zeros
+// there too). Lets the kernel copy the data (no user-space buffer at all) and
+// falls back to one fixed buffer where it cannot. Returns the bytes copied:
+// fewer than `len` only at the source's end.
 class Copier {
 public:
     std::int64_t copy(const Fd& in, off_t inOff, const Fd& out, off_t outOff, std::int64_t len) {
+        const std::int64_t avail = std::max<std::int64_t>(0, std::min<std::int64_t>(len, sizeOf(in) - inOff));
+        const off_t end = inOff + avail;
+        off_t pos = inOff;
+        while (pos < end) {
+            off_t dataStart = pos, dataEnd = end;
+            if (holesKnown_) {
+                off_t d = ::lseek(in.get(), pos, SEEK_DATA);
+                if (d < 0 && errno == ENXIO) {
+                    d = end;  // nothing but a hole up to the end
+                } else if (d < 0) {
+                    holesKnown_ = false;
+                    d = pos;
+                }
+                dataStart = std::min(d, end);
+                if (dataStart < end) {
+                    off_t h = ::lseek(in.get(), dataStart, SEEK_HOLE);
+                    if (h > dataStart) dataEnd = std::min(h, end);
+                }
+            }
+            if (dataStart >= end) break;
+            const std::int64_t want = dataEnd - dataStart;
+            const std::int64_t got = copyData(in, dataStart, out, outOff + (dataStart - inOff), want);
+            if (got < want) return dataStart - inOff + got;  // the source became shorter
+            pos = dataEnd;
+        }
+        // A hole at the end: the output still reaches its full length.
+        if (avail > 0 && sizeOf(out) < outOff + avail && ::ftruncate(out.get(), outOff + avail) != 0)
+            throw pw::fileError(errno, out.path(), kSource);
+        return avail;
+    }
+
+private:
+    std::int64_t copyData(const Fd& in, off_t inOff, const Fd& out, off_t outOff, std::int64_t len) {
         std::int64_t done = 0;
         while (done < len && kernelCopy_) {
             std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(len - done, 1ll << 30));
@@ -135,7 +169,6 @@ public:
         return done;
     }
 
-private:
     std::int64_t plainCopy(const Fd& in, off_t inOff, const Fd& out, off_t outOff, std::int64_t len) {
         if (!buffer_) buffer_ = std::make_unique<char[]>(kBufferSize);
         std::int64_t done = 0;
@@ -156,6 +189,7 @@ private:
     }
 
     bool kernelCopy_ = true;
+    bool holesKnown_ = true;
     std::unique_ptr<char[]> buffer_;
 };
 

@@ -92,6 +92,7 @@ std::int32_t cUnzip::Directory() {
     m_udtRecord.archivePath = m_sZipFile;
     m_udtRecord.extractFolder = std::string();
     m_udtRecord.flags.nvflag = 1;
+    m_asNotes.clear();
     m_lLastResult = mUnzip::RunUnzip(*this, m_udtRecord, 0, {}, 0, {});
     return 0;
 }
@@ -110,6 +111,7 @@ bool cUnzip::Unzip() {
     m_udtRecord.archivePath = m_sZipFile;
     m_udtRecord.flags.nvflag = 0;
     m_udtRecord.extractFolder = m_sUnzipFolder;
+    m_asNotes.clear();
     m_lLastResult = mUnzip::RunUnzip(*this, m_udtRecord, static_cast<std::int32_t>(m_asInclude.size()), m_asInclude,
                                      0, {});
     // The engine's 0 is success and 1 means warnings only (entries kept or
@@ -159,5 +161,34 @@ void cUnzip::RaisePasswordRequest(std::string& sPassword, bool& bCancel) {
     if (PasswordRequest) PasswordRequest(sPassword, bCancel);
 }
 void cUnzip::RaiseProgress(std::int32_t lCount, const std::string& sMsg) {
+    noteLine(sMsg);
     if (Progress) Progress(lCount, sMsg);
+}
+
+namespace {
+bool isRoutineLine(const std::string& line) {
+    std::string t = pw::trimBlanks(line);
+    for (const char* p : {"inflating:", "extracting:", "creating:", "testing:", "linking:", "Archive:"})
+        if (pw::startsWith(t, p)) return true;
+    return t.empty();
+}
+}  // namespace
+
+void cUnzip::noteLine(const std::string& sMsg) {
+    // Bounded: a hostile archive may make the engine complain about every
+    // one of a million entries.
+    if (isRoutineLine(sMsg) || m_asNotes.size() >= 1000) return;
+    std::string t = pw::replaceAll(pw::replaceAll(sMsg, "\r", ""), "\n", " ");
+    while (!t.empty() && t.back() == ' ') t.pop_back();
+    m_asNotes.push_back(t);
+}
+
+std::string OverwriteQuestion(const std::string& file) {
+    return "Do you want to overwrite the existing copy of " + file + "?";
+}
+
+std::int32_t OverwriteResponse(int response, bool applyToAll) {
+    if (response == 6) return applyToAll ? IDM_REPLACE_ALL : IDM_REPLACE_YES;
+    if (response == 7) return applyToAll ? IDM_REPLACE_NONE : IDM_REPLACE_NO;
+    return IDM_REPLACE_NONE;
 }

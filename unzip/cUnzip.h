@@ -121,12 +121,17 @@ public:
     // The engine's record as the last run left it, and that run's result code.
     const UnzipCommandRecord& CommandRecord() const { return m_udtRecord; }
     std::int32_t LastResult() const { return m_lLastResult; }
+    // The engine's message lines of the last run other than its routine
+    // per-entry lines ("inflating:", "creating:", ...): its warnings and
+    // reasons, in order.
+    const std::vector<std::string>& Notes() const { return m_asNotes; }
     // The include list the last Unzip passed (empty: every entry).
     const std::vector<std::string>& LastIncludeList() const { return m_asInclude; }
     // The directory itself.
     const std::vector<UnzipEntry>& Entries() const { return m_aEntries; }
 
 private:
+    void noteLine(const std::string& sMsg);
     const UnzipEntry& entry(std::int32_t lIndex) const;
     UnzipEntry& entry(std::int32_t lIndex);
 
@@ -137,4 +142,11 @@ private:
     std::int32_t m_lCount = 0;
     std::int32_t m_lLastResult = 0;
     std::vector<std::string> m_asInclude;
+    std::vector<std::string> m_asNotes;
 };
+
+// The question the overwrite prompt asks about `file`, and the engine's
+// answer code for what the prompt answered: Yes 103 (to all) or 102, No 104
+// (to all) or 100, anything else 104.
+std::string OverwriteQuestion(const std::string& file);
+std::int32_t OverwriteResponse(int response, bool applyToAll);

@@ -208,6 +208,22 @@ std::string ResultText(std::int32_t code) {
     }
 }
 
+pw::Error ResultError(std::int32_t code, const std::string& archive, const std::string& lastMessage) {
+    int number = pw::kInvalidProcedureCall;
+    switch (code) {
+    case ZE_NONE: case ZE_NAME: case ZE_OPEN: number = pw::kFileNotFound; break;
+    case ZE_EOF: case ZE_FORM: case ZE_TEMP: case ZE_READ: case ZE_WRITE: case ZE_CREAT: case ZE_BIG:
+        number = pw::kPathFileAccess; break;
+    case ZE_MEM: number = pw::kOutOfMemory; break;
+    default: break;
+    }
+    std::string text = "The archive " + archive + " was not written: " + ResultText(code) + " (zip engine result " +
+                       std::to_string(code) + ")";
+    std::string last = pw::trimBlanks(lastMessage);
+    if (!last.empty() && last != ResultText(code)) text += ". " + last;
+    return pw::Error(number, kSource, text);
+}
+
 void UseEngineLibrary(const std::string& fileName) {
     Engine& e = engine();
     std::lock_guard<std::mutex> guard(e.lock);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Error.h"
 #include "zip/ZipOptionRecord.h"
 
 namespace mZip {
@@ -38,6 +39,12 @@ std::int32_t RunZip(std::shared_ptr<ZipRunObject> obj, ZipOptionRecord& options,
 
 // A text saying what an engine result code means ("" for 0).
 std::string ResultText(std::int32_t code);
+
+// The failure to report when a run on `archive` ended with a non-zero
+// result: a classic number (53 nothing found, 75 file access, 7 memory,
+// 5 otherwise) and a description with the engine's reason and, when given,
+// its last message line.
+pw::Error ResultError(std::int32_t code, const std::string& archive, const std::string& lastMessage = "");
 
 // Engine text to message text: only for 1 < byteCount < 32000 does it give
 // (in `out`) the counted bytes cut at their first NUL and return true; for any

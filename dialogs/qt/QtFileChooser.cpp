@@ -1,6 +1,7 @@
 #include "dialogs/qt/QtFileChooser.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -137,7 +138,12 @@ ChooserAnswer FileChooserDialog::answer() const {
     ChooserAnswer a;
     a.accepted = result() == QDialog::Accepted;
     a.files = selectedFiles();
-    a.filterIndex = static_cast<int>(nameFilters().indexOf(selectedNameFilter())) + 1;
+    // With the filters' patterns hidden, selectedNameFilter() gives the shown
+    // text, so the filter is found by its place in the type box.
+    if (auto* combo = findChild<QComboBox*>("fileTypeCombo"); combo && combo->count() == nameFilters().size())
+        a.filterIndex = combo->currentIndex() + 1;
+    else
+        a.filterIndex = static_cast<int>(nameFilters().indexOf(selectedNameFilter())) + 1;
     if (readOnlyBox_) a.readOnly = readOnlyBox_->isChecked();
     return a;
 }

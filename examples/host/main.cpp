@@ -1,6 +1,6 @@
 // A minimal host: zips one file, lists the archive through the control's
 // listing table, splits the archive into pieces and joins them back.
-#include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string>
@@ -14,7 +14,14 @@ int main(int argc, char** argv) {
     }
     const std::string work = argv[1];
     const std::string file = work + "/hello.txt";
-    std::ofstream(file) << std::string(100000, 'x') << "\nhello from a host\n";
+    {
+        std::ofstream out(file);
+        unsigned x = 12345;
+        for (int i = 0; i < 20000; ++i) {
+            x = x * 1103515245u + 12345u;
+            out << (x >> 8) << (i % 10 ? ' ' : '\n');
+        }
+    }
 
     ctlPackwell control;
     const std::string archive = work + "/hello.zip";
@@ -25,7 +32,8 @@ int main(int argc, char** argv) {
         std::cout << entry.FileName << " " << entry.FileSize << " " << entry.FileCompressionRatio << " %\n";
     }
     std::string pieces = work + "/pieces";
-    if (!control.SPLITfile(archive, 10, pieces)) return 1;
+    std::filesystem::create_directories(pieces);
+    if (!control.SPLITfile(archive, 10, pieces)) return 1;  // pieces now ends in "/"
     const std::string joined = control.JOINfiles(pieces + "hello.001");
     if (joined.empty()) return 1;
     std::cout << "joined " << joined << "\n";

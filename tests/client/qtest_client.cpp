@@ -87,6 +87,7 @@ TEST_F(TestClient, AddButtonsConfirmAdded) {
 }
 
 TEST_F(TestClient, ListButtonsSetTheWindowSettingsAndOpenTheBrowser) {
+    scripted.onOpenArchiveBrowser = [] {};
     window->Command6->click();
     auto& settings = pw::librarySettings();
     EXPECT_EQ(window->control().formUnzipCaption(), "Your caption" + sampleArchive());
@@ -123,24 +124,24 @@ TEST_F(TestClient, SplitWithDialogAndJoinWithDialog) {
     EXPECT_TRUE(scripted.pointers.empty());
     scripted.chooserAnswers.push_back(Answer::choose({joinFolder() + "/GLOBE.001"}));
     window->Command11->click();
-    ASSERT_EQ(confirmations().size(), 2u);
-    EXPECT_EQ(confirmations()[0], "Split successful.");
-    const std::string joined = confirmations()[1].substr(0, confirmations()[1].find(" successfully joined."));
-    EXPECT_EQ(confirmations()[1], joined + " successfully joined.");
-    EXPECT_EQ(pwtest::fingerprint(joined), pwtest::fingerprint(fileToSplit()));
+    // The join result is the joined file's name without its folder.
+    EXPECT_EQ(confirmations(), (std::vector<std::string>{"Split successful.", "GLOBE.AVI successfully joined."}));
+    EXPECT_EQ(pwtest::fingerprint(joinFolder() + "/GLOBE.AVI"), pwtest::fingerprint(fileToSplit()));
 }
 
 TEST_F(TestClient, JoinDirectlyAndUnzipWithoutDialog) {
     fs::remove(joinedArchive());
     window->Command10->click();
     window->Command12->click();
-    EXPECT_EQ(confirmations(), (std::vector<std::string>{joinedArchive() + " successfully joined.",
+    EXPECT_EQ(confirmations(), (std::vector<std::string>{"Test_brix.zip successfully joined.",
                                                          sampleArchive() + " extracted successfully."}));
     EXPECT_EQ(pwtest::fingerprint(joinedArchive()), pwtest::fingerprint(sampleArchive()));
     EXPECT_TRUE(fs::exists(extractFolder() + "/DocZipTest2.doc"));
-    // Overwrite is on: a second run asks nothing.
+    // The button asks before overwriting: a second run asks about the first
+    // file and, with "all", about nothing more.
+    scripted.overwriteAnswers.push_back({6, true});
     window->Command12->click();
-    EXPECT_TRUE(scripted.overwriteQuestions.empty());
+    EXPECT_EQ(scripted.overwriteQuestions.size(), 1u);
 }
 
 TEST_F(TestClient, CustomListingAppendsEveryPress) {
@@ -151,8 +152,9 @@ TEST_F(TestClient, CustomListingAppendsEveryPress) {
     ASSERT_EQ(window->List1->count(), 2 * once);
     for (int i = 0; i < once; ++i) EXPECT_EQ(window->List1->item(i)->text(), window->List1->item(i + once)->text());
     for (int i = 0; i < once; ++i) EXPECT_TRUE(window->List1->item(i)->text().endsWith(" %"));
-    // The noise file is stored: its ratio shows as a bare 0.
-    EXPECT_FALSE(window->List1->findItems("noise.bin 0 %", Qt::MatchExactly).isEmpty());
+    // Stored noise packs to its full size; an empty file has a ratio of 0.
+    EXPECT_FALSE(window->List1->findItems("noise.bin 100 %", Qt::MatchExactly).isEmpty());
+    EXPECT_FALSE(window->List1->findItems("empty.txt 0 %", Qt::MatchExactly).isEmpty());
 }
 
 TEST_F(TestClient, CustomListingOfAMissingArchiveAddsNoLines) {
@@ -176,6 +178,7 @@ TEST_F(TestClient, JoinAndUnzipExtractsEvenWhenTheJoinIsCancelled) {
     window->Command10->click();  // leaves the joined archive in the split folder
     scripted.messages.clear();
     scripted.chooserAnswers.push_back(Answer::cancel());
+    scripted.overwriteAnswers.push_back({6, true});
     window->mnu_join_and_unzip->trigger();
     EXPECT_EQ(confirmations(),
               std::vector<std::string>{joinedArchive() + " joined and extracted successfully."});

@@ -1,0 +1,82 @@
+// Reading one entry: decryption by libzip, decompression here (libdeflate in
+// memory for entries that fit the bound, zlib/bzip2 streaming above it), our
+// own CRC check, and a hard stop at the entry's declared size.
+#pragma once
+
+#include <zip.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+namespace uz {
+
+struct EntryInfo {
+    zip_uint64_t index = 0;
+    std::uint64_t size = 0;       // declared uncompressed size
+    std::uint64_t compSize = 0;
+    std::uint16_t method = 0;
+    std::uint16_t encryption = 0; // ZIP_EM_*
+    std::uint32_t crc = 0;
+    bool checkCrc = true;         // false for AES entries that carry no CRC
+};
+
+enum class Outcome { Ok, NeedPassword, WrongPassword, BadData, Unsupported, TooBig, WriteError, ReadError, Cancelled };
+
+struct DecodeResult {
+    Outcome outcome = Outcome::Ok;
+    std::string reason;
+    int err = 0;  // errno of a write error
+};
+
+class Sink {
+public:
+    virtual ~Sink() = default;
+    // False on failure, with errno set.
+    virtual bool write(const unsigned char* data, std::size_t size) = 0;
+    virtual bool finish() { return true; }
+};
+
+// Shared limits of a run.
+struct RunLimits {
+    std::atomic<bool> cancel{false};
+    std::atomic<std::uint64_t> totalOut{0};
+    std::uint64_t totalLimit = 0;  // 0: no limit
+};
+
+const char* methodName(std::uint16_t method);
+
+DecodeResult decodeEntry(zip_t* za, const EntryInfo& e, const std::string* password, Sink& sink, RunLimits& limits);
+
+// Writes to a file, optionally turning CR-LF and lone CR into LF for text.
+class FileSink : public Sink {
+public:
+    FileSink(int fd, bool convertLineEnds) : fd_(fd), convert_(convertLineEnds) {}
+    bool write(const unsigned char* data, std::size_t size) override;
+    bool finish() override;
+
+private:
+    int fd_;
+    bool convert_;
+    bool decided_ = false;
+    bool text_ = false;
+    bool pendingCr_ = false;
+    std::string buf_;
+};
+
+class NullSink : public Sink {
+public:
+    bool write(const unsigned char*, std::size_t) override { return true; }
+};
+
+class StringSink : public Sink {
+public:
+    explicit StringSink(std::size_t limit) : limit_(limit) {}
+    bool write(const unsigned char* data, std::size_t size) override;
+    std::string text;
+
+private:
+    std::size_t limit_;
+};
+
+}  // namespace uz

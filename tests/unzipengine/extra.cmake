@@ -1,0 +1,10 @@
+# The engine tests call the engines' C entry points directly.
+function(_uzengine_link_tests)
+  foreach(t test_uzlisting test_uzextract test_uzsafety)
+    if(TARGET ${t})
+      target_link_libraries(${t} PRIVATE brixuzip1 rarero10)
+      target_include_directories(${t} PRIVATE ${CMAKE_SOURCE_DIR}/engines/include)
+    endif()
+  endforeach()
+endfunction()
+cmake_language(DEFER CALL _uzengine_link_tests)
