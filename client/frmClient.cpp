@@ -10,6 +10,7 @@
 #include "client/SamplePaths.h"
 #include "control/Dispatch.h"
 #include "control/ctlPackwell.h"
+#include "control/qt/ctlPackwellWidget.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -29,7 +30,7 @@ QPushButton* button(QWidget* parent, const char* caption, int left, int top, int
 
 }  // namespace
 
-frmClient::frmClient(QWidget* parent) : QMainWindow(parent), m_ctl(std::make_unique<ctlPackwell>()) {
+frmClient::frmClient(QWidget* parent) : QMainWindow(parent) {
     setWindowTitle(QStringLiteral("Test client for Brix Zip & Split OCX control"));
 
     mnuZipandSplit = menuBar()->addAction(QStringLiteral("ZIP and SPLIT"));
@@ -82,7 +83,8 @@ frmClient::frmClient(QWidget* parent) : QMainWindow(parent), m_ctl(std::make_uni
     List1->setObjectName("List1");
     List1->setGeometry(twips(1560, 5040, 2895, 1620));
 
-    ctlPackwell1 = new QWidget(form);
+    // The control keeps its picture's size whatever the window gives it.
+    ctlPackwell1 = new pw::qt::ctlPackwellWidget(form);
     ctlPackwell1->setObjectName("ctlPackwell1");
     ctlPackwell1->setGeometry(twips(120, 4680, 990, 930));
 
@@ -108,19 +110,21 @@ frmClient::frmClient(QWidget* parent) : QMainWindow(parent), m_ctl(std::make_uni
 
 frmClient::~frmClient() = default;
 
+ctlPackwell& frmClient::control() { return ctlPackwell1->control(); }
+
 std::int32_t frmClient::hWnd() const { return static_cast<std::int32_t>(winId()); }
 
 pw::Variant frmClient::call(std::int32_t dispId, std::vector<pw::Variant> args) {
-    return pw::Invoke(*m_ctl, dispId, pw::DispatchKind::Method, args);
+    return pw::Invoke(control(), dispId, pw::DispatchKind::Method, args);
 }
 
 pw::Variant frmClient::get(std::int32_t dispId, std::vector<pw::Variant> args) {
-    return pw::Invoke(*m_ctl, dispId, pw::DispatchKind::PropertyGet, args);
+    return pw::Invoke(control(), dispId, pw::DispatchKind::PropertyGet, args);
 }
 
 void frmClient::put(std::int32_t dispId, const std::string& value) {
     std::vector<pw::Variant> args{pw::Variant(value)};
-    pw::Invoke(*m_ctl, dispId, pw::DispatchKind::PropertyPut, args);
+    pw::Invoke(control(), dispId, pw::DispatchKind::PropertyPut, args);
 }
 
 void frmClient::confirm(const std::string& text) {

@@ -16,6 +16,9 @@ class QListWidget;
 class QPushButton;
 class QAction;
 class ctlPackwell;
+namespace pw::qt {
+class ctlPackwellWidget;
+}
 
 class frmClient : public QMainWindow {
     Q_OBJECT
@@ -24,14 +27,14 @@ public:
     explicit frmClient(QWidget* parent = nullptr);
     ~frmClient() override;
 
-    ctlPackwell& control() { return *m_ctl; }
+    ctlPackwell& control();
 
     // The controls, named as the window shows them.
     QGroupBox *Frame1, *Frame2, *Frame3, *Frame4;
     QPushButton *Command1, *Command2, *Command3, *Command4, *Command5, *Command6, *Command7;
     QPushButton *Command8, *Command9, *Command10, *Command11, *Command12, *Command13;
     QListWidget* List1;
-    QWidget* ctlPackwell1;
+    pw::qt::ctlPackwellWidget* ctlPackwell1;
     QAction *mnuZipandSplit, *mnu_join_and_unzip;
 
     void Command1_Click();
@@ -56,6 +59,4 @@ private:
     pw::Variant get(std::int32_t dispId, std::vector<pw::Variant> args = {});
     void put(std::int32_t dispId, const std::string& value);
     void confirm(const std::string& text);
-
-    std::unique_ptr<ctlPackwell> m_ctl;
 };
