@@ -1,10 +1,283 @@
+// packwell zip, zip-folder, add, zip-files, add-files: the control's zip
+// operations. With --password-file or --zipcrypto the same configuration runs
+// on a zip object of our own with encryption on (the control never encrypts),
+// its password requests answered from the file or the terminal.
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+
 #include "cli/Commands.h"
+#include "dialogs/CFileDialog.h"
+#include "platform/Error.h"
+#include "platform/FailureTrap.h"
+#include "platform/LibraryLoader.h"
+#include "platform/Text.h"
+#include "zip/cZip.h"
 
 namespace pw::cli {
 
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ZipArgs {
+    std::string archive, file, folder, pattern;
+    bool keepFolder = false;
+    std::string passwordFile;
+    bool zipCrypto = false;
+    std::vector<std::string> selection;  // chooser answers given on the command line
+    bool encrypted() const { return zipCrypto || !passwordFile.empty(); }
+};
+
+// Engine lines on a terminal: one status line, rewritten for each item.
+// Everything else goes to the console platform unchanged.
+class ZipConsole : public Platform {
+public:
+    explicit ZipConsole(ConsolePlatform& c) : c_(c) {}
+    ~ZipConsole() override { endLine(); }
+
+    void endLine() {
+        if (open_) std::cerr << '\n' << std::flush;
+        open_ = false;
+    }
+    void showLine(const std::string& line) {
+        if (!c_.showProgress) return;
+        std::string shown = trimBlanks(replaceAll(line, "\n", " "));
+        if (shown.empty()) return;
+        if (charCount(shown) > 78) shown = leftChars(shown, 77) + "\xE2\x80\xA6";
+        std::cerr << "\r\033[K" << shown << std::flush;
+        open_ = true;
+    }
+
+    int messageBox(const std::string& t, MessageStyle s, const std::string& c) override {
+        endLine();
+        return c_.messageBox(t, s, c);
+    }
+    std::string inputBox(const std::string& p, const std::string& t, const std::string& d) override {
+        endLine();
+        return c_.inputBox(p, t, d);
+    }
+    int getOpenFileName(OpenFileName& o) override { endLine(); return c_.getOpenFileName(o); }
+    int getSaveFileName(OpenFileName& o) override { endLine(); return c_.getSaveFileName(o); }
+    std::uint32_t commDlgExtendedError() override { return c_.commDlgExtendedError(); }
+    OverwriteAnswer overwritePrompt(const std::string& q, WindowHandle w) override {
+        endLine();
+        return c_.overwritePrompt(q, w);
+    }
+    PasswordAnswer passwordPrompt(WindowHandle w) override { endLine(); return c_.passwordPrompt(w); }
+    void doEvents() override { c_.doEvents(); }
+    void setMousePointer(MousePointer p) override { c_.setMousePointer(p); }
+    void progress(std::string_view task, std::int64_t done, std::int64_t total) override {
+        if (total <= 0) showLine(std::string(task));
+        else c_.progress(task, done, total);
+    }
+    void openArchiveBrowser() override { c_.openArchiveBrowser(); }
+    ShellFileInfo shellFileInfo(const std::string& p) override { return c_.shellFileInfo(p); }
+
+private:
+    ConsolePlatform& c_;
+    bool open_ = false;
+};
+
+// The first line of `path`, or of the terminal (without echo) for "-".
+std::string readPassword(ConsolePlatform& console, const std::string& path) {
+    if (path == "-") {
+        auto line = console.askLine("Password: ", true);
+        return line.value_or("");
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw fileError(errno, path);
+    std::string line;
+    std::getline(in, line);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+}
+
+bool regularFile(const std::string& p) {
+    std::error_code ec;
+    return !p.empty() && fs::is_regular_file(p, ec);
+}
+
+bool exists(const std::string& p) {
+    std::error_code ec;
+    return !p.empty() && fs::exists(p, ec);
+}
+
+std::vector<std::string> chooseFiles() {
+    CFileDialog d;
+    d.DialogMode(1);
+    d.Path(fs::path(thisBinaryFolder()).root_path().string());
+    d.Flags(528900);
+    d.Mask("All (*.*)| *.*");
+    d.Title("Choose files to zip");
+    CFileDialog::FileNameValue v = d.FileName();
+    if (auto* list = std::get_if<std::vector<std::string>>(&v)) return *list;
+    const std::string& one = std::get<std::string>(v);
+    return one.empty() ? std::vector<std::string>{} : std::vector<std::string>{one};
+}
+
+enum class Op { One, Folder, Add, Files, AddFiles };
+
+// The control's operation on an encrypting zip object of our own: the same
+// checks, messages and options.
+bool encryptedZip(Op op, const ZipArgs& a, Context& ctx, ZipConsole& screen) {
+    bool result = false;
+    trapFailures([&] {
+        auto unable = [](const std::string& p) { platform().messageBox("Unable to find " + p); };
+        std::vector<std::string> files;
+        switch (op) {
+        case Op::One:
+            if (!regularFile(a.file)) return unable(a.file);
+            files = {a.file};
+            break;
+        case Op::Folder:
+            if (!exists(a.folder)) return unable(a.folder);
+            break;
+        case Op::Add:
+            if (!regularFile(a.archive)) return unable(a.archive);
+            if (!regularFile(a.file)) return unable(a.file);
+            files = {a.file};
+            break;
+        case Op::AddFiles:
+            if (!regularFile(a.archive)) return unable(a.archive);
+            [[fallthrough]];
+        case Op::Files:
+            files = chooseFiles();
+            if (files.empty()) return;
+            break;
+        }
+        std::optional<std::string> password;
+        if (!a.passwordFile.empty()) password = readPassword(ctx.console, a.passwordFile);
+
+        auto z = std::make_shared<cZip>();
+        z->Progress = [&](std::int32_t, const std::string& m) { screen.showLine(m); };
+        z->PasswordRequest = [&](std::string& p, bool& cancel) {
+            screen.endLine();
+            if (password) {
+                p = *password;
+                return;
+            }
+            auto line = ctx.console.askLine("Password: ", true);
+            if (line) p = *line;
+            else cancel = true;
+        };
+        z->ZipFile(a.archive);
+        z->Encrypt(true);
+        z->TraditionalEncryption(a.zipCrypto);
+        if (op == Op::Folder) {
+            z->BasePath(a.folder);
+            z->ClearFileSpecs();
+            z->AddFileSpec(a.pattern);
+            z->StoreFolderNames(a.keepFolder);
+            z->RecurseSubDirs(true);
+        } else {
+            z->RecurseSubDirs(false);
+            z->ClearFileSpecs();
+            for (const auto& f : files) z->AddFileSpec(f);
+            z->StoreFolderNames(a.keepFolder);
+        }
+        z->Zip();
+        if (z->LastResult() != 0) throw mZip::ResultError(z->LastResult(), z->ZipFile(), z->LastMessage());
+        result = true;
+    });
+    return result;
+}
+
+// A relative path on the command line means the shell's folder, also after
+// zip-folder has made its folder the current one.
+std::string absolute(const std::string& p) {
+    if (p.empty()) return p;
+    std::error_code ec;
+    fs::path abs = fs::absolute(p, ec);
+    return ec ? p : abs.lexically_normal().string();
+}
+
+void run(Op op, ZipArgs a, Context& ctx) {
+    a.archive = absolute(a.archive);
+    a.file = absolute(a.file);
+    a.folder = absolute(a.folder);
+    ZipConsole screen(ctx.console);
+    ScopedPlatform use(screen);
+    if (!a.selection.empty()) {
+        std::vector<std::string> paths;
+        for (const auto& p : a.selection) paths.push_back(absolute(p));
+        ctx.console.presetFiles.push_back(paths);
+    }
+    bool ok = false;
+    if (a.encrypted()) {
+        ok = encryptedZip(op, a, ctx, screen);
+    } else {
+        ctlPackwell& c = ctx.control();
+        switch (op) {
+        case Op::One: ok = c.zipONEfile(a.file, a.archive, a.keepFolder); break;
+        case Op::Folder: ok = c.zipFolder(a.archive, a.folder, a.pattern, a.keepFolder); break;
+        case Op::Add: ok = c.addFileToZip(a.file, a.archive, a.keepFolder); break;
+        case Op::Files: ok = c.zipFiles_with_dialog(a.archive, 0, a.keepFolder); break;
+        case Op::AddFiles: ok = c.addFilesToZip_with_dialog(a.archive, 0, a.keepFolder); break;
+        }
+    }
+    screen.endLine();
+    ctx.result(ok);
+}
+
+void commonOptions(CLI::App* cmd, ZipArgs& a, bool dialog) {
+    cmd->add_flag("--keep-folder", a.keepFolder, "Store the files' folder names with them");
+    cmd->add_option("--password-file", a.passwordFile,
+                    "Encrypt (AES-256) with the password on the first line of FILE; \"-\" asks on the terminal")
+        ->type_name("FILE");
+    cmd->add_flag("--zipcrypto", a.zipCrypto,
+                  "Encrypt with traditional zip encryption instead of AES-256, for old readers only "
+                  "(it is weak); the password comes from --password-file or the terminal");
+    if (dialog)
+        cmd->add_option("--select", a.selection,
+                        "Answer the file chooser with these paths (one folder) instead of asking")
+            ->type_name("PATH");
+}
+
+}  // namespace
+
 void addZipCommands(CLI::App& app, Context& ctx) {
-    (void)app;
-    (void)ctx;
+    auto args = std::make_shared<ZipArgs>();
+
+    auto* zip = app.add_subcommand("zip", "Create (or update) ARCHIVE with FILE (zipONEfile)");
+    zip->add_option("ARCHIVE", args->archive, "The zip archive")->required();
+    zip->add_option("FILE", args->file, "The file to zip")->required();
+    commonOptions(zip, *args, false);
+    zip->footer("Example: packwell zip /tmp/notes.zip ~/notes.txt --keep-folder");
+    zip->callback([&ctx, args] { run(Op::One, *args, ctx); });
+
+    auto* folder = app.add_subcommand("zip-folder",
+                                      "Zip every file of FOLDER and its subfolders matching PATTERN (zipFolder)");
+    folder->add_option("ARCHIVE", args->archive, "The zip archive")->required();
+    folder->add_option("FOLDER", args->folder, "The folder to zip")->required();
+    folder->add_option("PATTERN", args->pattern, "Names to take, wildcards allowed (\"*.*\": everything)")->required();
+    commonOptions(folder, *args, false);
+    folder->footer("Example: packwell zip-folder /tmp/src.zip ~/project '*.*' --keep-folder");
+    folder->callback([&ctx, args] { run(Op::Folder, *args, ctx); });
+
+    auto* add = app.add_subcommand("add", "Add FILE to the existing ARCHIVE (addFileToZip)");
+    add->add_option("ARCHIVE", args->archive, "The existing zip archive")->required();
+    add->add_option("FILE", args->file, "The file to add")->required();
+    commonOptions(add, *args, false);
+    add->footer("Example: packwell add /tmp/notes.zip ~/todo.txt");
+    add->callback([&ctx, args] { run(Op::Add, *args, ctx); });
+
+    auto* files = app.add_subcommand("zip-files", "Zip files picked in the file chooser (zipFiles_with_dialog)");
+    files->add_option("ARCHIVE", args->archive, "The zip archive")->required();
+    commonOptions(files, *args, true);
+    files->footer("Example: packwell zip-files /tmp/picked.zip --select ~/a.txt --select ~/b.txt");
+    files->callback([&ctx, args] { run(Op::Files, *args, ctx); });
+
+    auto* addFiles = app.add_subcommand("add-files",
+                                        "Add files picked in the file chooser to the existing ARCHIVE "
+                                        "(addFilesToZip_with_dialog)");
+    addFiles->add_option("ARCHIVE", args->archive, "The existing zip archive")->required();
+    commonOptions(addFiles, *args, true);
+    addFiles->footer("Example: packwell add-files /tmp/picked.zip --select ~/c.txt");
+    addFiles->callback([&ctx, args] { run(Op::AddFiles, *args, ctx); });
 }
 
 }  // namespace pw::cli

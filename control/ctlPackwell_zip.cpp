@@ -1,18 +1,162 @@
-// Zip operations of ctlPackwell: not built yet.
+// Zip operations of ctlPackwell: each checks its paths, fills a new cZip and
+// asks it to zip. Every operation traps its failures (one message box).
+#include <filesystem>
+
 #include "control/ctlPackwell.h"
+#include "dialogs/CFileDialog.h"
 #include "platform/Error.h"
 #include "platform/FailureTrap.h"
+#include "platform/LibraryLoader.h"
+#include "platform/Platform.h"
+#include "zip/cZip.h"
 
 namespace {
-bool notYet() {
-    pw::trapFailures([] { pw::raise(pw::kInvalidProcedureCall, "PackwellDEMO", "Zip operations are not available"); });
-    return false;
+
+namespace fs = std::filesystem;
+
+bool fileExists(const std::string& path) {
+    std::error_code ec;
+    return !path.empty() && fs::is_regular_file(path, ec);
 }
+
+bool anythingExists(const std::string& path) {
+    std::error_code ec;
+    return !path.empty() && fs::exists(path, ec);
+}
+
+void unableToFind(const std::string& path) { pw::platform().messageBox("Unable to find " + path); }
+
+// The files-to-zip chooser: the selected full paths, none when cancelled.
+std::vector<std::string> chooseFilesToZip(std::int32_t hwnd) {
+    auto dialog = std::make_unique<CFileDialog>();
+    dialog->DialogMode(1);
+    // The root of the folder that holds the library (its "drive").
+    dialog->Path(fs::path(pw::thisBinaryFolder()).root_path().string());
+    dialog->Flags(528900);
+    dialog->hwndOwner(hwnd);
+    dialog->Mask("All (*.*)| *.*");
+    dialog->Title("Choose files to zip");
+    CFileDialog::FileNameValue value = dialog->FileName();
+    if (auto* list = std::get_if<std::vector<std::string>>(&value)) return *list;
+    const std::string& one = std::get<std::string>(value);
+    if (one.empty()) return {};
+    return {one};
+}
+
+// Zip reports nothing itself; an archive the engine did not write must not
+// read as done, so its reason becomes the operation's failure.
+void requireWritten(const cZip& z) {
+    if (z.LastResult() != 0) throw mZip::ResultError(z.LastResult(), z.ZipFile(), z.LastMessage());
+}
+
+// The common end of the operations: the archive, the files in the order
+// given, the keep-folder choice, then zip.
+void configureAndZip(cZip& z, const std::string& zipPath_and_Filename, const std::vector<std::string>& files,
+                     bool keepFolder) {
+    z.ZipFile(zipPath_and_Filename);
+    z.RecurseSubDirs(false);
+    z.ClearFileSpecs();
+    for (const auto& f : files) z.AddFileSpec(f);
+    z.StoreFolderNames(keepFolder);
+    z.Zip();
+    requireWritten(z);
+}
+
 }  // namespace
 
-bool ctlPackwell::zipONEfile(const std::string&, const std::string&, bool) { return notYet(); }
-bool ctlPackwell::zipFolder(const std::string&, const std::string&, const std::string&, bool) { return notYet(); }
-bool ctlPackwell::addFilesToZip_with_dialog(const std::string&, std::int32_t, bool) { return notYet(); }
-bool ctlPackwell::addFileToZip(const std::string&, const std::string&, bool) { return notYet(); }
-bool ctlPackwell::zipFiles_with_dialog(const std::string&, std::int32_t, bool) { return notYet(); }
-void ctlPackwell::m_cZ_Progress(std::int32_t, const std::string&) {}
+void ctlPackwell::m_cZ_Progress(std::int32_t, const std::string& sMsg) {
+    // Nothing to decide here; a host that shows progress sees the line.
+    pw::platform().progress(sMsg, 0, 0);
+}
+
+// A new zip object in m_cZ, with its progress event connected.
+static void newZipObject(std::shared_ptr<cZip>& slot, std::function<void(std::int32_t, const std::string&)> handler) {
+    slot = std::make_shared<cZip>();
+    slot->Progress = std::move(handler);
+}
+
+bool ctlPackwell::zipONEfile(const std::string& Path_and_Filename_to_zip, const std::string& zipPath_and_Filename,
+                             bool keepFolder) {
+    bool result = false;
+    pw::trapFailures([&] {
+        if (!fileExists(Path_and_Filename_to_zip)) {
+            unableToFind(Path_and_Filename_to_zip);
+            return;
+        }
+        newZipObject(m_cZ, [this](std::int32_t n, const std::string& m) { m_cZ_Progress(n, m); });
+        configureAndZip(*m_cZ, zipPath_and_Filename, {Path_and_Filename_to_zip}, keepFolder);
+        result = true;
+    });
+    return result;
+}
+
+bool ctlPackwell::zipFolder(const std::string& zipPath_and_Filename, const std::string& folder,
+                            const std::string& filesPattern, bool keepFolderPattern) {
+    bool result = false;
+    pw::trapFailures([&] {
+        newZipObject(m_cZ, [this](std::int32_t n, const std::string& m) { m_cZ_Progress(n, m); });
+        if (!anythingExists(folder)) {
+            unableToFind(folder);
+            return;
+        }
+        cZip& z = *m_cZ;
+        z.ZipFile(zipPath_and_Filename);
+        z.BasePath(folder);
+        z.ClearFileSpecs();
+        z.AddFileSpec(filesPattern);
+        z.StoreFolderNames(keepFolderPattern);
+        z.RecurseSubDirs(true);
+        z.Zip();
+        requireWritten(z);
+        result = true;
+    });
+    return result;
+}
+
+bool ctlPackwell::zipFiles_with_dialog(const std::string& zipPath_and_Filename, std::int32_t hwnd, bool keepFolder) {
+    bool result = false;
+    pw::trapFailures([&] {
+        std::vector<std::string> selection = chooseFilesToZip(hwnd);
+        newZipObject(m_cZ, [this](std::int32_t n, const std::string& m) { m_cZ_Progress(n, m); });
+        if (selection.empty()) return;
+        configureAndZip(*m_cZ, zipPath_and_Filename, selection, keepFolder);
+        result = true;
+    });
+    return result;
+}
+
+bool ctlPackwell::addFilesToZip_with_dialog(const std::string& zipPath_and_Filename, std::int32_t hwnd,
+                                            bool keepFolder) {
+    bool result = false;
+    pw::trapFailures([&] {
+        if (!fileExists(zipPath_and_Filename)) {
+            unableToFind(zipPath_and_Filename);
+            return;
+        }
+        std::vector<std::string> selection = chooseFilesToZip(hwnd);
+        newZipObject(m_cZ, [this](std::int32_t n, const std::string& m) { m_cZ_Progress(n, m); });
+        if (selection.empty()) return;
+        configureAndZip(*m_cZ, zipPath_and_Filename, selection, keepFolder);
+        result = true;
+    });
+    return result;
+}
+
+bool ctlPackwell::addFileToZip(const std::string& Path_and_Filename_to_add, const std::string& zipPath_and_Filename,
+                               bool keepFolder) {
+    bool result = false;
+    pw::trapFailures([&] {
+        if (!fileExists(zipPath_and_Filename)) {
+            unableToFind(zipPath_and_Filename);
+            return;
+        }
+        if (!fileExists(Path_and_Filename_to_add)) {
+            unableToFind(Path_and_Filename_to_add);
+            return;
+        }
+        newZipObject(m_cZ, [this](std::int32_t n, const std::string& m) { m_cZ_Progress(n, m); });
+        configureAndZip(*m_cZ, zipPath_and_Filename, {Path_and_Filename_to_add}, keepFolder);
+        result = true;
+    });
+    return result;
+}

@@ -1,0 +1,106 @@
+#include "browser/qt/frmOverwrite.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+
+#include "control/LibrarySettings.h"
+#include "platform/qt/QtSupport.h"
+
+using pw::qt::qs;
+using pw::qt::twips;
+
+frmOverwrite::frmOverwrite(QWidget* owner) : QDialog(owner, pw::qt::kFixedDialogFlags) {
+    setObjectName("frmOverwrite");
+    setWindowTitle("File already exists");
+    setFont(pw::qt::dialogFont());
+    setFixedSize(twips(4695), twips(2265));
+
+    lblCaption = new QLabel(this);
+    lblCaption->setObjectName("lblCaption");
+    lblCaption->setWordWrap(true);
+    lblCaption->setTextFormat(Qt::PlainText);
+    lblCaption->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblCaption->setGeometry(twips(300), twips(240), twips(3915), twips(795));
+
+    cmdYes = pw::qt::makeButton(this, "cmdYes", "&Yes", twips(300), twips(1260), twips(1095), twips(315));
+    cmdNo = pw::qt::makeButton(this, "cmdNo", "&No", twips(1800), twips(1260), twips(1095), twips(315));
+    cmdCancel = pw::qt::makeButton(this, "cmdCancel", "Cancel", twips(3420), twips(1260), twips(1095), twips(315));
+    cmdNo->setDefault(true);
+
+    chkAllFiles = new QCheckBox("&Apply to all files", this);
+    chkAllFiles->setObjectName("chkAllFiles");
+    chkAllFiles->setGeometry(twips(360), twips(1800), twips(2175), twips(255));
+
+    setTabOrder(cmdYes, cmdNo);
+    setTabOrder(cmdNo, cmdCancel);
+    setTabOrder(cmdCancel, chkAllFiles);
+
+    connect(cmdYes, &QPushButton::clicked, this, [this] { cmdYes_Click(); });
+    connect(cmdNo, &QPushButton::clicked, this, [this] { cmdNo_Click(); });
+    connect(cmdCancel, &QPushButton::clicked, this, [this] { cmdCancel_Click(); });
+}
+
+void frmOverwrite::TheCaption(const std::string& sCaption) {
+    m_sCaption = sCaption;
+    if (m_bLoaded) lblCaption->setText(qs(sCaption));
+}
+
+void frmOverwrite::Form_Load() {
+    if (m_bLoaded) return;
+    m_lResponse = 2;
+    lblCaption->setText(qs(m_sCaption));
+    const auto& settings = pw::librarySettings();
+    setWindowTitle(settings.formOverwriteCaption.empty() ? QString("Overwrite ?") : qs(settings.formOverwriteCaption));
+    pw::qt::applyWindowIcon(this, settings.formOverwriteIcon);
+    m_bLoaded = true;
+}
+
+void frmOverwrite::ShowModal() {
+    Form_Load();
+    cmdYes->setFocus();
+    exec();
+}
+
+bool frmOverwrite::event(QEvent* e) {
+    // Centred again on every activation, also after the user moved it.
+    if (e->type() == QEvent::WindowActivate) pw::qt::centreOnScreen(this);
+    return QDialog::event(e);
+}
+
+void frmOverwrite::keyPressEvent(QKeyEvent* e) {
+    // Esc is the Cancel button, with its apply-to-all rule.
+    if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
+        cmdCancel->click();
+        return;
+    }
+    QDialog::keyPressEvent(e);
+}
+
+void frmOverwrite::closeEvent(QCloseEvent* e) {
+    // The close box answers nothing: response 2, apply-to-all false.
+    if (!m_bAnswered) m_bApplyToAll = false;
+    QDialog::closeEvent(e);
+}
+
+void frmOverwrite::cmdYes_Click() {
+    m_lResponse = 6;
+    m_bApplyToAll = chkAllFiles->isChecked();
+    m_bAnswered = true;
+    accept();
+}
+
+void frmOverwrite::cmdNo_Click() {
+    m_lResponse = 7;
+    m_bApplyToAll = chkAllFiles->isChecked();
+    m_bAnswered = true;
+    accept();
+}
+
+void frmOverwrite::cmdCancel_Click() {
+    m_bApplyToAll = true;
+    m_bAnswered = true;
+    reject();
+}

@@ -1,0 +1,445 @@
+#include "browser/qt/frmUnzip.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QStatusBar>
+#include <QTreeView>
+#include <vector>
+
+#include "browser/mFileIcons.h"
+#include "browser/qt/frmExtractTo.h"
+#include "browser/qt/frmUnzipList.h"
+#include "browser/qt/lumwFolderBrowse.h"
+#include "control/LibrarySettings.h"
+#include "dialogs/GCommonDialog.h"
+#include "platform/FailureTrap.h"
+#include "platform/LibraryLoader.h"
+#include "platform/Platform.h"
+#include "platform/qt/QtPlatform.h"
+#include "platform/qt/QtSupport.h"
+#include "unzip/cUnzip.h"
+
+using pw::qt::qs;
+using pw::qt::ss;
+using pw::qt::twips;
+
+namespace {
+
+// List columns: header widths in pixels as designed.
+constexpr int kColumnWidths[frmUnzipListModel::ColumnCount] = {160, 32, 96, 32, 160};
+
+// Overwrite codes of the unzip engine.
+constexpr std::int32_t kOverwriteNo = 100, kOverwriteYes = 102, kOverwriteAll = 103, kOverwriteNone = 104;
+
+}  // namespace
+
+frmUnzip::frmUnzip() : QMainWindow(nullptr) {
+    setObjectName("frmUnzip");
+    setFont(pw::qt::dialogFont());
+
+    m_client = new QWidget(this);
+    m_client->setObjectName("frmUnzipClient");
+    setCentralWidget(m_client);
+
+    m_cmdOpen = pw::qt::makeButton(m_client, "cmdOpen", "&Open...", twips(60), twips(60), twips(1155), twips(315));
+    m_cmdExtract =
+        pw::qt::makeButton(m_client, "cmdExtract", "&Extract...", twips(1260), twips(60), twips(1155), twips(315));
+    m_cmdAll = pw::qt::makeButton(m_client, "cmdAll", "&Select All", twips(2460), twips(60), twips(1155), twips(315));
+    m_cmdInvert = pw::qt::makeButton(m_client, "cmdInvert", "&Invert", twips(3660), twips(60), twips(1155), twips(315));
+    for (QPushButton* b : {m_cmdOpen, m_cmdExtract, m_cmdAll, m_cmdInvert}) b->setAutoDefault(false);
+    m_cmdExtract->setEnabled(false);
+    m_cmdAll->setEnabled(false);
+    m_cmdInvert->setEnabled(false);
+
+    m_lvwZip = new QTreeView(m_client);
+    m_lvwZip->setObjectName("lvwZip");
+    m_lvwZip->setGeometry(twips(60), twips(420), twips(7575), twips(5235));
+    m_lvwZip->setRootIsDecorated(false);
+    m_lvwZip->setItemsExpandable(false);
+    m_lvwZip->setUniformRowHeights(true);
+    m_lvwZip->setAllColumnsShowFocus(true);
+    m_lvwZip->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_lvwZip->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_lvwZip->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_lvwZip->setSortingEnabled(false);
+    m_lvwZip->setIconSize(QSize(16, 16));
+    m_lvwZip->setTextElideMode(Qt::ElideRight);
+    m_lvwZip->header()->setStretchLastSection(false);
+    m_lvwZip->header()->setSectionsMovable(false);
+
+    m_sbrMain = new QStatusBar(m_client);
+    m_sbrMain->setObjectName("sbrMain");
+    m_sbrMain->setSizeGripEnabled(true);
+    m_sbrPanel = new QLabel(m_sbrMain);
+    m_sbrPanel->setObjectName("sbrPanel1");
+    m_sbrMain->addWidget(m_sbrPanel, 1);
+    m_sbrMain->setGeometry(0, twips(5685), twips(8685), twips(255));
+
+    // Keyboard order: the list, then the buttons left to right.
+    setTabOrder(m_lvwZip, m_cmdOpen);
+    setTabOrder(m_cmdOpen, m_cmdExtract);
+    setTabOrder(m_cmdExtract, m_cmdAll);
+    setTabOrder(m_cmdAll, m_cmdInvert);
+
+    // Menus: indexed arrays whose one handler receives the index.
+    m_mnuFileTOP = menuBar()->addMenu("&File");
+    m_mnuFileTOP->setObjectName("mnuFileTOP");
+    const char* fileCaptions[9] = {"&Open...", "Ex&tract...", "-", "", "", "", "", "-", "&Close"};
+    for (int i = 0; i < 9; ++i) {
+        auto* a = new QAction(fileCaptions[i], this);
+        a->setObjectName(QStringLiteral("mnuFile%1").arg(i));
+        if (i == 2 || i == 7) a->setSeparator(true);
+        if (i >= 3 && i <= 6) a->setCheckable(true);
+        m_mnuFileTOP->addAction(a);
+        connect(a, &QAction::triggered, this, [this, i] { mnuFile_Click(i); });
+        m_mnuFile[static_cast<std::size_t>(i)] = a;
+    }
+    m_mnuFile[0]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    m_mnuFile[1]->setShortcut(QKeySequence(Qt::Key_F5));
+    m_mnuFile[1]->setEnabled(false);
+    for (int i = 2; i <= 6; ++i) m_mnuFile[static_cast<std::size_t>(i)]->setVisible(false);
+
+    m_mnuEditTOP = menuBar()->addMenu("&Edit");
+    m_mnuEditTOP->setObjectName("mnuEditTOP");
+    const char* editCaptions[2] = {"&Select All", "&Invert Selection"};
+    for (int i = 0; i < 2; ++i) {
+        auto* a = new QAction(editCaptions[i], this);
+        a->setObjectName(QStringLiteral("mnuEdit%1").arg(i));
+        a->setEnabled(false);
+        m_mnuEditTOP->addAction(a);
+        connect(a, &QAction::triggered, this, [this, i] { mnuEdit_Click(i); });
+        m_mnuEdit[static_cast<std::size_t>(i)] = a;
+    }
+    m_mnuEdit[0]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
+
+    m_mnuHelpTOP = menuBar()->addMenu("&Help");
+    m_mnuHelpTOP->setObjectName("mnuHelpTOP");
+    m_mnuHelp[0] = new QAction("&About...", this);
+    m_mnuHelp[0]->setObjectName("mnuHelp0");
+    m_mnuHelpTOP->addAction(m_mnuHelp[0]);
+    connect(m_mnuHelp[0], &QAction::triggered, this, [this] { mnuHelp_Click(0); });
+
+    connect(m_cmdOpen, &QPushButton::clicked, this, [this] { cmdOpen_Click(); });
+    connect(m_cmdExtract, &QPushButton::clicked, this, [this] { cmdExtract_Click(); });
+    connect(m_cmdAll, &QPushButton::clicked, this, [this] { cmdAll_Click(); });
+    connect(m_cmdInvert, &QPushButton::clicked, this, [this] { cmdInvert_Click(); });
+
+    // Client area 8685 x 5940 twips; the menu bar sits above it.
+    m_client->installEventFilter(this);
+    resize(twips(8685), twips(5940) + menuBar()->sizeHint().height());
+}
+
+frmUnzip::~frmUnzip() {
+    // The list asks its model for icons from m_ilsIcons16, a member that goes
+    // before the child widgets would: the list and its rows go first.
+    delete m_lvwZip;
+    m_lvwZip = nullptr;
+    delete m_model;
+    m_model = nullptr;
+    auto& settings = pw::librarySettings();
+    if (settings.newestBrowserWindow == static_cast<void*>(this)) settings.newestBrowserWindow = nullptr;
+    if (m_cUnzip) {
+        m_cUnzip->Cancel = nullptr;
+        m_cUnzip->OverWritePrompt = nullptr;
+        m_cUnzip->PasswordRequest = nullptr;
+        m_cUnzip->Progress = nullptr;
+    }
+}
+
+void frmUnzip::Form_Load() {
+    // 1. The list's small icons come from the window's image list.
+    m_model = new frmUnzipListModel([this](const QString& key) { return m_ilsIcons16.icon(key); }, this);
+    m_lvwZip->setModel(m_model);
+    // 2. The five columns. A header never ends up narrower than its caption.
+    QHeaderView* header = m_lvwZip->header();
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    const QFontMetrics fm(header->font());
+    for (int c = 0; c < frmUnzipListModel::ColumnCount; ++c) {
+        const int caption = fm.horizontalAdvance(m_model->headerData(c, Qt::Horizontal).toString()) + 16;
+        header->resizeSection(c, std::max(kColumnWidths[c], caption));
+    }
+    // 3. The unzip object, the two recent lists and the settings key.
+    m_cUnzip = std::make_shared<cUnzip>();
+    m_cUnzip->Cancel = [this](const std::string& sMsg, bool& bCancel) { m_cUnzip_Cancel(sMsg, bCancel); };
+    m_cUnzip->OverWritePrompt = [this](const std::string& sFIle, std::int32_t& eResponse) {
+        m_cUnzip_OverWritePrompt(sFIle, eResponse);
+    };
+    m_cUnzip->PasswordRequest = [this](std::string& sPassword, bool& bCancel) {
+        m_cUnzip_PasswordRequest(sPassword, bCancel);
+    };
+    m_cUnzip->Progress = [this](std::int32_t lCount, const std::string& sMsg) { m_cUnzip_Progress(lCount, sMsg); };
+    m_settings = std::make_unique<BrowserSettings>(*this);
+    // 4. Settings from the machine, or from the user when the machine has no complete set.
+    m_settings->LoadAtStart();
+    // 5., 6. The host's caption (also when empty) and icon.
+    const auto& library = pw::librarySettings();
+    setWindowTitle(qs(library.formUnzipCaption));
+    pw::qt::applyWindowIcon(this, library.formUnzipIcon);
+    // 7. The handed-over archive.
+    if (!library.browserArchivePath.empty()) OpenZip(library.browserArchivePath);
+}
+
+frmUnzip* frmUnzip::OpenNew() {
+    auto* w = new frmUnzip();
+    w->setAttribute(Qt::WA_DeleteOnClose);
+    try {
+        w->Form_Load();
+    } catch (...) {
+        delete w;
+        throw;
+    }
+    pw::librarySettings().newestBrowserWindow = w;
+    w->show();
+    pw::qt::centreOnScreen(w);
+    return w;
+}
+
+void frmUnzip::RegisterFactory() {
+    pw::qt::setArchiveBrowserFactory([] { OpenNew(); });
+}
+
+namespace {
+// The library's windows open through the desktop layer's openArchiveBrowser.
+const bool kFactoryRegistered = (frmUnzip::RegisterFactory(), true);
+}  // namespace
+
+template <class Body>
+void frmUnzip::guarded(Body&& body) {
+    try {
+        body();
+    } catch (...) {
+        pw::showFailure(std::current_exception());
+    }
+}
+
+// --- Settings host ---
+
+bool frmUnzip::UseFolderNames() const { return m_cUnzip && m_cUnzip->UseFolderNames(); }
+void frmUnzip::UseFolderNames(bool value) { m_cUnzip->UseFolderNames(value); }
+bool frmUnzip::PromptToOverwrite() const { return m_cUnzip && m_cUnzip->PromptToOverwrite(); }
+void frmUnzip::PromptToOverwrite(bool value) { m_cUnzip->PromptToOverwrite(value); }
+std::int32_t frmUnzip::FileCount() const { return m_cUnzip ? m_cUnzip->FileCount() : 0; }
+
+void frmUnzip::setMenuVisible(int index, bool visible) { mnuFile(index)->setVisible(visible); }
+void frmUnzip::setMenuCaption(int index, const std::string& caption) { mnuFile(index)->setText(qs(caption)); }
+void frmUnzip::setMenuTag(int index, const std::string& tag) { mnuFile(index)->setData(qs(tag)); }
+std::string frmUnzip::menuTag(int index) const { return ss(mnuFile(index)->data().toString()); }
+void frmUnzip::setMenuChecked(int index, bool checked) { mnuFile(index)->setChecked(checked); }
+
+// --- Listing ---
+
+void frmUnzip::OpenZip(const std::string& path) {
+    m_model->clear();
+    m_cUnzip->ZipFile(path);
+    m_cUnzip->Directory();
+    if (m_cUnzip->FileCount() >= 1) {
+        m_cFileMRU().Add(path);
+        m_settings->ShowMRU();
+    }
+    EnableControls();
+
+    const std::int32_t count = m_cUnzip->FileCount();
+    std::vector<frmUnzipListModel::Row> rows;
+    rows.reserve(static_cast<std::size_t>(count));
+    // The rows made before a failing entry are shown; the failure goes on up.
+    struct Commit {
+        frmUnzipListModel* model;
+        std::vector<frmUnzipListModel::Row>& rows;
+        ~Commit() { model->append(std::move(rows)); }
+    } commit{m_model, rows};
+    for (std::int32_t i = 1; i <= count; ++i) {
+        frmUnzipListModel::Row r;
+        r.index = i;
+        const std::string name = m_cUnzip->FileName(i);
+        r.iconKey = qs(mFileIcons::GetIconKey(name, m_ilsIcons16, "DEFAULT"));
+        r.text = qs(name);
+        if (m_cUnzip->FileEncrypted(i)) r.text += QLatin1Char('+');
+        r.size = m_cUnzip->FileSize(i);
+        r.date = m_cUnzip->FileDate(i);
+        r.packed = m_cUnzip->FilePackedSize(i);
+        r.folder = qs(m_cUnzip->FileDirectory(i));
+        rows.push_back(std::move(r));
+    }
+}
+
+void frmUnzip::EnableControls() {
+    const bool e = m_cUnzip->FileCount() >= 1;
+    m_cmdExtract->setEnabled(e);
+    m_mnuFile[1]->setEnabled(e);
+    m_cmdAll->setEnabled(e);
+    m_mnuEdit[0]->setEnabled(e);
+    m_cmdInvert->setEnabled(e);
+    m_mnuEdit[1]->setEnabled(e);
+}
+
+// --- Commands ---
+
+void frmUnzip::cmdOpen_Click() {
+    guarded([&] {
+        GCommonDialog dialog;
+        std::string fileName, fileTitle;
+        bool readOnly = false;
+        std::string filter = "Zip Files (*.ZIP)|*.ZIP|All Files (*.*)|*.*";
+        std::int32_t filterIndex = 1;
+        std::int32_t flags = 0;
+        if (dialog.VBGetOpenFileName(fileName, fileTitle, true, false, readOnly, false, filter, filterIndex, "",
+                                     "Choose Zip File to Open", "ZIP", pw::qt::handleOf(this), flags, false,
+                                     nullptr))
+            OpenZip(fileName);
+    });
+}
+
+void frmUnzip::cmdAll_Click() {
+    if (m_model->rowCount() == 0) return;
+    QItemSelection all(m_model->index(0, 0), m_model->index(m_model->rowCount() - 1, m_model->columnCount() - 1));
+    m_lvwZip->selectionModel()->select(all, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+void frmUnzip::cmdInvert_Click() {
+    if (m_model->rowCount() == 0) return;
+    QItemSelection all(m_model->index(0, 0), m_model->index(m_model->rowCount() - 1, m_model->columnCount() - 1));
+    m_lvwZip->selectionModel()->select(all, QItemSelectionModel::Toggle | QItemSelectionModel::Rows);
+}
+
+void frmUnzip::cmdExtract_Click() {
+    guarded([&] {
+        // 1. Each item's selection goes to the entry its key names.
+        const int rows = m_model->rowCount();
+        std::vector<char> selected(static_cast<std::size_t>(rows), 0);
+        for (const QItemSelectionRange& range : m_lvwZip->selectionModel()->selection())
+            for (int r = range.top(); r <= range.bottom(); ++r) selected[static_cast<std::size_t>(r)] = 1;
+        bool any = false;
+        for (int r = 0; r < rows; ++r) {
+            const std::int32_t i = m_model->key(r).mid(4).toInt();
+            m_cUnzip->FileSelected(i, selected[static_cast<std::size_t>(r)] != 0);
+            any = any || selected[static_cast<std::size_t>(r)];
+        }
+        // 2. Nothing selected: everything.
+        if (!any)
+            for (std::int32_t i = 1; i <= m_cUnzip->FileCount(); ++i) m_cUnzip->FileSelected(i, true);
+        // 3., 4.
+        const std::string folder = GetExtractFolder();
+        if (folder.empty()) return;
+        m_cUnzip->UnzipFolder(folder);
+        m_cUnzip->Unzip();
+    });
+}
+
+std::string frmUnzip::GetExtractFolder() {
+    auto dialog = std::make_shared<frmExtractTo>(this);
+    setEnabled(false);
+    // Whatever happens in the dialog, this window is usable again afterwards.
+    struct Reenable {
+        frmUnzip* w;
+        ~Reenable() { w->setEnabled(true); }
+    } reenable{this};
+    dialog->LoadMRU(m_cExtractMRU());
+    dialog->OverwritePrompt(m_cUnzip->PromptToOverwrite());
+    dialog->UseFolderNames(m_cUnzip->UseFolderNames());
+
+    auto browse = lumwFolderBrowse::create();
+    lumwBrowseSettings& settings = browse->Settings();
+    settings.hWndOwner(this);
+    settings.InitialFolder(m_cExtractMRU().Count() > 0 ? m_cExtractMRU().Item(1) : pw::thisBinaryFolder());
+    settings.FoldersOnly(true);
+    settings.RootFolder("");
+    std::shared_ptr<ICaptureBF> host = dialog;
+    try {
+        browse->BrowseForFolderCaptured(host);
+    } catch (...) {
+        dialog->close();
+        throw;
+    }
+
+    if (dialog->Cancelled()) return {};
+    m_cExtractMRU().Add(dialog->SelectedFolder());
+    m_cUnzip->PromptToOverwrite(dialog->OverwritePrompt());
+    m_cUnzip->UseFolderNames(dialog->UseFolderNames());
+    return dialog->SelectedFolder();
+}
+
+void frmUnzip::mnuFile_Click(int Index) {
+    switch (Index) {
+        case 0: cmdOpen_Click(); break;
+        case 1: cmdExtract_Click(); break;
+        case 8: close(); break;
+        default: guarded([&] { m_settings->RecentEntryClick(Index); }); break;
+    }
+}
+
+void frmUnzip::mnuEdit_Click(int Index) {
+    if (Index == 0) cmdAll_Click();
+    if (Index == 1) cmdInvert_Click();
+}
+
+std::string frmUnzip::AboutText() {
+    return std::string("PackwellDEMO archive browser, version ") + PACKWELL_VERSION +
+           "\n\nOpen a zip archive, select the entries you want and extract them into a folder of "
+           "your choice.\n\nhttps://packwell.example.org";
+}
+
+void frmUnzip::mnuHelp_Click(int Index) {
+    if (Index == 0) pw::platform().messageBox(AboutText(), pw::MessageStyle::Plain, pw::kLibraryTitle);
+}
+
+// --- Events of the unzip object ---
+
+void frmUnzip::m_cUnzip_Cancel(const std::string&, bool&) {}
+
+void frmUnzip::m_cUnzip_OverWritePrompt(const std::string& sFIle, std::int32_t& eResponse) {
+    const pw::OverwriteAnswer a = pw::platform().overwritePrompt(
+        "Do you want to overwrite the existing copy of " + sFIle + "?", pw::qt::handleOf(this));
+    if (a.response == 6)
+        eResponse = a.applyToAll ? kOverwriteAll : kOverwriteYes;
+    else if (a.response == 7)
+        eResponse = a.applyToAll ? kOverwriteNone : kOverwriteNo;
+    else
+        eResponse = kOverwriteNone;
+}
+
+void frmUnzip::m_cUnzip_PasswordRequest(std::string& sPassword, bool& bCancel) {
+    const pw::PasswordAnswer a = pw::platform().passwordPrompt(pw::qt::handleOf(this));
+    if (!a.cancelled)
+        sPassword = a.password;
+    else
+        bCancel = true;
+}
+
+void frmUnzip::m_cUnzip_Progress(std::int32_t, const std::string& sMsg) { m_sbrPanel->setText(qs(sMsg)); }
+
+QString frmUnzip::statusText() const { return m_sbrPanel->text(); }
+
+// --- Layout and closing ---
+
+bool frmUnzip::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_client && event->type() == QEvent::Resize) Form_Resize();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmUnzip::Form_Resize() {
+    const int w = m_client->width(), h = m_client->height();
+    const int sbrHeight = m_sbrMain->height();
+    m_sbrMain->setGeometry(0, h - sbrHeight, w, sbrHeight);
+    const int left = m_lvwZip->x(), top = m_lvwZip->y();
+    const int width = w - 2 * left;
+    const int height = h - top - sbrHeight - 4;
+    // Too small (minimised, say): the list keeps its size.
+    if (width < 0 || height < 0) return;
+    m_lvwZip->setGeometry(left, top, width, height);
+}
+
+void frmUnzip::Form_QueryUnload() {
+    if (m_settings) m_settings->SaveAtClose();
+}
+
+void frmUnzip::closeEvent(QCloseEvent* event) {
+    Form_QueryUnload();
+    event->accept();
+}

@@ -1,0 +1,321 @@
+#include "Pack.h"
+
+#include <fcntl.h>
+#include <libdeflate.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+namespace brixzip {
+
+Buffer& Buffer::operator=(Buffer&& o) noexcept {
+    if (this != &o) {
+        std::free(p);
+        p = o.p;
+        n = o.n;
+        o.p = nullptr;
+        o.n = 0;
+    }
+    return *this;
+}
+
+Buffer::~Buffer() { std::free(p); }
+
+void Buffer::reset() {
+    std::free(p);
+    p = nullptr;
+    n = 0;
+}
+
+void EolConverter::feed(const unsigned char* p, std::size_t n, std::vector<unsigned char>& out) {
+    out.reserve(out.size() + n + (mode_ == Eol::LfToCrLf ? n / 8 + 16 : 1));
+    for (std::size_t i = 0; i < n; ++i) {
+        unsigned char c = p[i];
+        if (mode_ == Eol::CrLfToLf) {
+            if (pendingCr_) {
+                pendingCr_ = false;
+                if (c == '\n') {
+                    out.push_back('\n');
+                    continue;
+                }
+                out.push_back('\r');
+            }
+            if (c == '\r')
+                pendingCr_ = true;
+            else
+                out.push_back(c);
+        } else if (mode_ == Eol::LfToCrLf) {
+            if (c == '\n' && !lastCr_) out.push_back('\r');
+            out.push_back(c);
+            lastCr_ = c == '\r';
+        } else {
+            out.push_back(c);
+        }
+    }
+}
+
+void EolConverter::finish(std::vector<unsigned char>& out) {
+    if (pendingCr_) out.push_back('\r');
+    pendingCr_ = false;
+}
+
+static constexpr std::size_t kTextProbe = 32 * 1024;
+
+bool looksLikeText(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    unsigned char buf[kTextProbe];
+    std::size_t have = 0;
+    while (have < sizeof buf) {
+        ssize_t r = ::read(fd, buf + have, sizeof buf - have);
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) break;
+        have += static_cast<std::size_t>(r);
+    }
+    ::close(fd);
+    return std::memchr(buf, 0, have) == nullptr;
+}
+
+// Reads a whole file; the size seen at scan time is only a hint.
+static int readWhole(const std::string& path, std::uint64_t hint, Buffer& out) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    std::size_t cap = static_cast<std::size_t>(hint) + 1;
+    unsigned char* p = static_cast<unsigned char*>(std::malloc(cap));
+    if (!p) {
+        ::close(fd);
+        return ENOMEM;
+    }
+    std::size_t n = 0;
+    for (;;) {
+        if (n == cap) {
+            std::size_t ncap = cap * 2;
+            auto* q = static_cast<unsigned char*>(std::realloc(p, ncap));
+            if (!q) {
+                std::free(p);
+                ::close(fd);
+                return ENOMEM;
+            }
+            p = q;
+            cap = ncap;
+        }
+        ssize_t r = ::read(fd, p + n, cap - n);
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            int e = errno;
+            std::free(p);
+            ::close(fd);
+            return e;
+        }
+        if (r == 0) break;
+        n += static_cast<std::size_t>(r);
+    }
+    ::close(fd);
+    out.reset();
+    out.p = p;
+    out.n = n;
+    return 0;
+}
+
+Packer::Packer(int level, std::size_t budget) : level_(level), budget_(budget) {}
+
+Packer::~Packer() {
+    stop();
+    if (mainCompressor_) libdeflate_free_compressor(static_cast<libdeflate_compressor*>(mainCompressor_));
+}
+
+std::size_t Packer::reserve(const Job& job) {
+    std::size_t in = static_cast<std::size_t>(job.size);
+    if (job.eol == Eol::LfToCrLf) in *= 2;
+    return in + in / 8 + 64 * 1024;
+}
+
+void Packer::start(std::vector<Job*> jobs, unsigned threads) {
+    jobs_ = std::move(jobs);
+    if (threads == 0) threads = 1;
+    threads = static_cast<unsigned>(std::min<std::size_t>(threads, jobs_.size()));
+    for (unsigned i = 0; i < threads; ++i) threads_.emplace_back([this] { worker(); });
+}
+
+void Packer::worker() {
+    void* compressor = nullptr;
+    std::unique_lock lk(m_);
+    for (;;) {
+        while (next_ < jobs_.size() && jobs_[next_]->state != Job::State::Pending) ++next_;
+        if (stopping_ || next_ >= jobs_.size()) break;
+        std::size_t need = reserve(*jobs_[next_]);
+        if (inFlight_ != 0 && inFlight_ + need > budget_) {
+            cv_.wait(lk);
+            continue;
+        }
+        Job& job = *jobs_[next_++];
+        job.state = Job::State::Running;
+        inFlight_ += need;
+        lk.unlock();
+        run(job, compressor);
+        lk.lock();
+        inFlight_ -= need;
+        job.held = job.data.n;
+        inFlight_ += job.held;
+        job.state = Job::State::Done;
+        cv_.notify_all();
+    }
+    lk.unlock();
+    if (compressor) libdeflate_free_compressor(static_cast<libdeflate_compressor*>(compressor));
+}
+
+Job& Packer::wait(Job& job) {
+    std::unique_lock lk(m_);
+    if (job.state == Job::State::Pending) {
+        job.state = Job::State::Running;
+        lk.unlock();
+        run(job, mainCompressor_);
+        lk.lock();
+        job.held = job.data.n;
+        inFlight_ += job.held;
+        job.state = Job::State::Done;
+        cv_.notify_all();
+        return job;
+    }
+    cv_.wait(lk, [&] { return job.state == Job::State::Done; });
+    return job;
+}
+
+void Packer::release(Job& job) {
+    std::lock_guard lk(m_);
+    job.data.reset();
+    inFlight_ -= std::min(inFlight_, job.held);
+    job.held = 0;
+    cv_.notify_all();
+}
+
+void Packer::stop() {
+    {
+        std::lock_guard lk(m_);
+        stopping_ = true;
+    }
+    cv_.notify_all();
+    for (std::thread& t : threads_)
+        if (t.joinable()) t.join();
+    threads_.clear();
+}
+
+void Packer::run(Job& job, void*& compressor) {
+    Buffer in;
+    job.error = readWhole(job.path, job.size, in);
+    if (job.error) return;
+    if (job.eol != Eol::None && in.n) {
+        EolConverter conv(job.eol);
+        std::vector<unsigned char> out;
+        conv.feed(in.p, in.n, out);
+        conv.finish(out);
+        in.reset();
+        if (!out.empty()) {
+            in.p = static_cast<unsigned char*>(std::malloc(out.size()));
+            if (!in.p) {
+                job.error = ENOMEM;
+                return;
+            }
+            std::memcpy(in.p, out.data(), out.size());
+            in.n = out.size();
+        }
+    }
+    job.rawSize = in.n;
+    job.crc = static_cast<std::uint32_t>(libdeflate_crc32(0, in.p, in.n));
+    if (in.n == 0) {
+        job.stored = true;
+        job.data = std::move(in);
+        return;
+    }
+    if (!compressor) compressor = libdeflate_alloc_compressor(level_);
+    auto* c = static_cast<libdeflate_compressor*>(compressor);
+    std::size_t bound = c ? libdeflate_deflate_compress_bound(c, in.n) : 0;
+    unsigned char* out = c ? static_cast<unsigned char*>(std::malloc(bound)) : nullptr;
+    std::size_t cs = out ? libdeflate_deflate_compress(c, in.p, in.n, out, bound) : 0;
+    if (cs > 0 && cs < in.n) {
+        if (auto* shrunk = static_cast<unsigned char*>(std::realloc(out, cs))) out = shrunk;
+        job.stored = false;
+        job.data.reset();
+        job.data.p = out;
+        job.data.n = cs;
+    } else {
+        // Deflate does not make it smaller: keep the bytes as they are.
+        std::free(out);
+        job.stored = true;
+        job.data = std::move(in);
+    }
+}
+
+StreamDeflater::StreamDeflater(const std::string& path, int level, Eol eol)
+    : path_(path), level_(level), conv_(eol), eol_(eol) {}
+
+StreamDeflater::~StreamDeflater() {
+    if (zInit_) deflateEnd(&zs_);
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool StreamDeflater::open() {
+    fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) {
+        error_ = errno;
+        return false;
+    }
+    if (deflateInit2(&zs_, level_, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+        error_ = ENOMEM;
+        return false;
+    }
+    zInit_ = true;
+    in_.resize(512 * 1024);
+    return true;
+}
+
+bool StreamDeflater::fill() {
+    ssize_t r;
+    do {
+        r = ::read(fd_, in_.data(), in_.size());
+    } while (r < 0 && errno == EINTR);
+    if (r < 0) {
+        error_ = errno;
+        return false;
+    }
+    const unsigned char* p = in_.data();
+    std::size_t n = static_cast<std::size_t>(r);
+    if (r == 0) eof_ = true;
+    if (eol_ != Eol::None) {
+        conv_buf_.clear();
+        if (n) conv_.feed(p, n, conv_buf_);
+        if (eof_) conv_.finish(conv_buf_);
+        p = conv_buf_.data();
+        n = conv_buf_.size();
+    }
+    crc_ = static_cast<std::uint32_t>(libdeflate_crc32(crc_, p, n));
+    rawSize_ += n;
+    zs_.next_in = const_cast<unsigned char*>(p);
+    zs_.avail_in = static_cast<uInt>(n);
+    return true;
+}
+
+long long StreamDeflater::read(unsigned char* out, std::size_t n) {
+    n = std::min<std::size_t>(n, 1u << 30);
+    zs_.next_out = out;
+    zs_.avail_out = static_cast<uInt>(n);
+    while (zs_.avail_out > 0 && !finished_) {
+        if (zs_.avail_in == 0 && !eof_ && !fill()) return -1;
+        int ret = deflate(&zs_, (eof_ && zs_.avail_in == 0) ? Z_FINISH : Z_NO_FLUSH);
+        if (ret == Z_STREAM_END)
+            finished_ = true;
+        else if (ret != Z_OK && ret != Z_BUF_ERROR) {
+            error_ = EIO;
+            return -1;
+        }
+    }
+    std::size_t produced = n - zs_.avail_out;
+    compSize_ += produced;
+    return static_cast<long long>(produced);
+}
+
+}  // namespace brixzip

@@ -1,0 +1,131 @@
+// Compressing file contents: whole files in parallel on worker threads
+// (libdeflate, one compressor per thread, bounded bytes in flight), and a
+// streaming deflater for files too large to hold in memory.
+#pragma once
+
+#include <zlib.h>
+
+#include <condition_variable>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace brixzip {
+
+enum class Eol { None, CrLfToLf, LfToCrLf };
+
+// Line-end conversion that can be fed in pieces (a CR at the end of one piece
+// is decided by the start of the next).
+class EolConverter {
+public:
+    explicit EolConverter(Eol mode) : mode_(mode) {}
+    void feed(const unsigned char* p, std::size_t n, std::vector<unsigned char>& out);
+    void finish(std::vector<unsigned char>& out);
+
+private:
+    Eol mode_;
+    bool pendingCr_ = false;  // CR-LF to LF: a CR held back
+    bool lastCr_ = false;     // LF to CR-LF: the previous byte was a CR
+};
+
+// A file is text when its first block holds no NUL byte.
+bool looksLikeText(const std::string& path);
+
+// A malloc'ed byte buffer (grown and trimmed with realloc, never zero-filled).
+struct Buffer {
+    unsigned char* p = nullptr;
+    std::size_t n = 0;
+    Buffer() = default;
+    Buffer(const Buffer&) = delete;
+    Buffer& operator=(const Buffer&) = delete;
+    Buffer(Buffer&& o) noexcept : p(o.p), n(o.n) { o.p = nullptr; o.n = 0; }
+    Buffer& operator=(Buffer&& o) noexcept;
+    ~Buffer();
+    void reset();
+};
+
+struct Job {
+    std::string path;
+    std::uint64_t size = 0;  // size seen when the names were scanned
+    Eol eol = Eol::None;
+
+    enum class State { Pending, Running, Done } state = State::Pending;
+    // Results, valid once Done.
+    bool stored = false;
+    Buffer data;  // deflate stream, or the raw bytes when stored
+    std::size_t held = 0;  // bytes counted against the budget
+    std::uint64_t rawSize = 0;
+    std::uint32_t crc = 0;
+    int error = 0;  // errno of a failed read
+};
+
+class Packer {
+public:
+    Packer(int level, std::size_t budget);
+    ~Packer();
+    Packer(const Packer&) = delete;
+    Packer& operator=(const Packer&) = delete;
+
+    // Jobs in the order the writer will ask for them.
+    void start(std::vector<Job*> jobs, unsigned threads);
+    // Blocks until the job is done; compresses it on the calling thread when
+    // no worker has taken it yet.
+    Job& wait(Job& job);
+    // The writer is through with the job's bytes.
+    void release(Job& job);
+    void stop();
+
+private:
+    void worker();
+    void run(Job& job, void*& compressor);
+    static std::size_t reserve(const Job& job);
+
+    int level_;
+    std::size_t budget_;
+    std::vector<Job*> jobs_;
+    std::size_t next_ = 0;
+    std::size_t inFlight_ = 0;
+    bool stopping_ = false;
+    std::mutex m_;
+    std::condition_variable cv_;
+    std::vector<std::thread> threads_;
+    void* mainCompressor_ = nullptr;
+};
+
+// Reads a file through a raw deflate stream, with the CRC and size of what
+// was read (after line-end conversion).
+class StreamDeflater {
+public:
+    StreamDeflater(const std::string& path, int level, Eol eol);
+    ~StreamDeflater();
+    bool open();              // false: errno holds the reason
+    // Fills up to n bytes of deflate output; -1 on a read error (errno set).
+    long long read(unsigned char* out, std::size_t n);
+    bool finished() const { return finished_; }
+    std::uint64_t rawSize() const { return rawSize_; }
+    std::uint64_t compSize() const { return compSize_; }
+    std::uint32_t crc() const { return crc_; }
+    int error() const { return error_; }
+
+private:
+    bool fill();
+
+    std::string path_;
+    int level_;
+    EolConverter conv_;
+    Eol eol_;
+    int fd_ = -1;
+    z_stream zs_{};
+    bool zInit_ = false;
+    bool eof_ = false, finished_ = false;
+    std::vector<unsigned char> in_, conv_buf_;
+    std::uint64_t rawSize_ = 0, compSize_ = 0;
+    std::uint32_t crc_ = 0;
+    int error_ = 0;
+};
+
+}  // namespace brixzip

@@ -1,0 +1,69 @@
+// Shared by the reliability tests: a scratch folder, the packwell program and
+// the fault-injection library, and the checks every faulted run must pass.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "support/Process.h"
+#include "support/TempDir.h"
+
+namespace pwtest {
+
+class FaultTest : public ::testing::Test {
+protected:
+    TempDir dir;
+
+    std::string faultLibrary() const { return binDir() + "/libpw_faultinject.so"; }
+
+    // Runs packwell with writes refused after `budget` bytes.
+    RunResult runWithWriteBudget(const std::vector<std::string>& args, long long budget) {
+        RunOptions o;
+        o.env["LD_PRELOAD"] = faultLibrary();
+        o.env["PW_FAULT_WRITE_BUDGET"] = std::to_string(budget);
+        o.fileSizeLimit = budget;  // writers that bypass the C library's entry points
+        return run(packwellProgram(), args, o);
+    }
+
+    // Runs packwell with every rename refused.
+    RunResult runWithRenameFailing(const std::vector<std::string>& args) {
+        RunOptions o;
+        o.env["LD_PRELOAD"] = faultLibrary();
+        o.env["PW_FAULT_RENAME"] = "1";
+        return run(packwellProgram(), args, o);
+    }
+
+    RunResult runPackwell(const std::vector<std::string>& args) { return run(packwellProgram(), args); }
+
+    // Fingerprints of every file under the scratch folder.
+    std::map<std::string, std::string> snapshot() const {
+        std::map<std::string, std::string> files;
+        for (const auto& f : listFiles(dir.path().string())) files[f] = fingerprint(dir / f);
+        return files;
+    }
+
+    // Every file of `before` is still there, byte for byte.
+    static void expectOriginalsKept(const std::map<std::string, std::string>& before,
+                                    const std::map<std::string, std::string>& after) {
+        for (const auto& [name, print] : before) {
+            auto it = after.find(name);
+            ASSERT_NE(it, after.end()) << name << " was removed";
+            EXPECT_EQ(it->second, print) << name << " was changed";
+        }
+    }
+
+    // Files that appeared, other than those `allowed` says may.
+    template <class Pred>
+    static std::vector<std::string> strayFiles(const std::map<std::string, std::string>& before,
+                                               const std::map<std::string, std::string>& after, Pred allowed) {
+        std::vector<std::string> stray;
+        for (const auto& [name, print] : after)
+            if (!before.count(name) && !allowed(name)) stray.push_back(name);
+        return stray;
+    }
+};
+
+}  // namespace pwtest

@@ -1,0 +1,66 @@
+// Split and join under a failing disk: the failure is reported, the source or
+// the pieces are untouched, and nothing half-written is left behind.
+#include <regex>
+
+#include "reliability/FaultFixture.h"
+
+using namespace pwtest;
+
+namespace {
+
+class SpanFaults : public FaultTest {
+protected:
+    void SetUp() override {
+        writeFile(dir / "movie.avi", patternBytes(3 * 1024 * 1024 + 17, 5));
+        std::filesystem::create_directories(dir / "pieces");
+    }
+    static bool isPiece(const std::string& name) {
+        return std::regex_match(name, std::regex(R"(pieces/movie\.\d{3})"));
+    }
+};
+
+TEST_F(SpanFaults, SplitOnAFullDiskReportsAndKeepsTheSource) {
+    for (long long budget : {0LL, 100LL, 700LL * 1024, 2LL * 1024 * 1024}) {
+        SCOPED_TRACE(budget);
+        const auto before = snapshot();
+        auto r = runWithWriteBudget({"split", dir / "movie.avi", "720", dir / "pieces"}, budget);
+        EXPECT_EQ(r.exitCode, 1) << r.err;
+        EXPECT_NE(r.err.find("PackwellDEMO: "), std::string::npos) << r.err;
+        const auto after = snapshot();
+        expectOriginalsKept(before, after);
+        EXPECT_TRUE(strayFiles(before, after, isPiece).empty());
+        std::filesystem::remove_all(dir / "pieces");
+        std::filesystem::create_directories(dir / "pieces");
+    }
+}
+
+TEST_F(SpanFaults, JoinOnAFullDiskLeavesNoPartialFile) {
+    ASSERT_EQ(runPackwell({"split", dir / "movie.avi", "720", dir / "pieces"}).exitCode, 0);
+    const std::string original = fingerprint(dir / "movie.avi");
+    std::filesystem::remove(dir / "movie.avi");
+    for (long long budget : {0LL, 1000LL, 1024LL * 1024, 3LL * 1024 * 1024}) {
+        SCOPED_TRACE(budget);
+        const auto before = snapshot();
+        auto r = runWithWriteBudget({"join", dir / "pieces/movie.001"}, budget);
+        EXPECT_EQ(r.exitCode, 1) << r.err;
+        EXPECT_NE(r.err.find("PackwellDEMO: "), std::string::npos) << r.err;
+        const auto after = snapshot();
+        expectOriginalsKept(before, after);
+        EXPECT_EQ(after.size(), before.size()) << "a partial or temporary file was left";
+    }
+    auto ok = runPackwell({"join", dir / "pieces/movie.001"});
+    EXPECT_EQ(ok.exitCode, 0) << ok.err;
+    EXPECT_EQ(fingerprint(dir / "pieces/movie.avi"), original) << "a later run works";
+}
+
+TEST_F(SpanFaults, JoinWhoseRenameFailsLeavesNoTemporaryFile) {
+    ASSERT_EQ(runPackwell({"split", dir / "movie.avi", "720", dir / "pieces"}).exitCode, 0);
+    const auto before = snapshot();
+    auto r = runWithRenameFailing({"join", dir / "pieces/movie.001"});
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    const auto after = snapshot();
+    expectOriginalsKept(before, after);
+    EXPECT_EQ(after.size(), before.size());
+}
+
+}  // namespace

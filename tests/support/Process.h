@@ -1,0 +1,42 @@
+// Running the packwell program from tests: arguments, extra environment,
+// limits, and what it printed.
+#pragma once
+
+#include <chrono>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pwtest {
+
+struct RunResult {
+    int exitCode = -1;      // exit status, or -1 when killed by a signal
+    int signal = 0;         // the signal that ended it, 0 when it exited
+    std::string out, err;
+};
+
+struct RunOptions {
+    std::map<std::string, std::string> env;        // added to (or replacing in) this process's environment
+    std::optional<long long> fileSizeLimit;        // RLIMIT_FSIZE in bytes; SIGXFSZ is ignored
+    std::optional<std::chrono::milliseconds> killAfter;  // SIGKILL after this long
+    std::string stdinText;                         // fed to the program's stdin
+    std::string workingDir;
+};
+
+// Runs `program` with `args` and waits for it.
+RunResult run(const std::string& program, const std::vector<std::string>& args, const RunOptions& options = {});
+
+// The packwell program of this build ($PACKWELL_BIN_DIR/packwell).
+std::string packwellProgram();
+
+// The folder of the build's programs and libraries ($PACKWELL_BIN_DIR).
+std::string binDir();
+
+// Every regular file under `folder` (relative paths, sorted).
+std::vector<std::string> listFiles(const std::string& folder);
+
+// A fast content fingerprint (size + FNV-1a of the bytes), for "unchanged" checks.
+std::string fingerprint(const std::string& path);
+
+}  // namespace pwtest

@@ -1,0 +1,29 @@
+# The fake zip engine: a test-only libbrixzip1.so in a folder of its own, which
+# the zip tests select through PACKWELL_ENGINE_DIR (the real engine may sit in
+# bin/ beside the tests).
+set(PACKWELL_FAKE_ZIP_DIR ${CMAKE_BINARY_DIR}/fake-engines/zip)
+add_library(fake_brixzip1 SHARED ${CMAKE_CURRENT_LIST_DIR}/fake/FakeZipEngine.cpp)
+target_include_directories(fake_brixzip1 PRIVATE ${CMAKE_SOURCE_DIR}/engines/include)
+set_target_properties(fake_brixzip1 PROPERTIES OUTPUT_NAME brixzip1 LIBRARY_OUTPUT_DIRECTORY ${PACKWELL_FAKE_ZIP_DIR})
+
+# The test executables are made after this file is read: wire them up when
+# the folder is done.
+function(packwell_wire_zip_tests)
+  file(GLOB zip_tests ${CMAKE_SOURCE_DIR}/tests/zip/test_*.cpp)
+  foreach(t ${zip_tests})
+    get_filename_component(n ${t} NAME_WE)
+    if(NOT TARGET ${n})
+      continue()
+    endif()
+    target_include_directories(${n} PRIVATE ${CMAKE_SOURCE_DIR}/tests/zip)
+    if(n MATCHES "_e2e")
+      # End to end: the real engine, checked by the standard tools.
+      add_dependencies(${n} brixzip1 packwell)
+      set_property(TEST ${n} APPEND PROPERTY ENVIRONMENT "PACKWELL_ENGINE_DIR=${CMAKE_BINARY_DIR}/bin")
+    else()
+      add_dependencies(${n} fake_brixzip1 packwell)
+      set_property(TEST ${n} APPEND PROPERTY ENVIRONMENT "PACKWELL_ENGINE_DIR=${PACKWELL_FAKE_ZIP_DIR}")
+    endif()
+  endforeach()
+endfunction()
+cmake_language(DEFER CALL packwell_wire_zip_tests)

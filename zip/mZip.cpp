@@ -1,0 +1,233 @@
+#include "zip/mZip.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+#include "brixzip1.h"
+#include "platform/Error.h"
+#include "platform/LibraryLoader.h"
+#include "platform/Text.h"
+
+namespace mZip {
+
+namespace {
+
+const char* const kSource = "PackwellDEMO.cZip";
+
+// Per-thread state of the run in progress: the object that started it (held
+// until the next run) and whether a password request was refused.
+struct RunState {
+    std::shared_ptr<ZipRunObject> object;
+    bool passwordRefused = false;
+};
+thread_local RunState t_run;
+
+struct Engine {
+    std::mutex lock;
+    std::unique_ptr<pw::LibraryLoader> loader = std::make_unique<pw::LibraryLoader>("libbrixzip1.so");
+};
+Engine& engine() {
+    static Engine e;
+    return e;
+}
+
+template <class Fn>
+Fn entry(const char* name) {
+    Engine& e = engine();
+    std::lock_guard<std::mutex> guard(e.lock);
+    return e.loader->function<Fn>(name, kSource);
+}
+
+// Every failure inside a callback stays inside it: the step is skipped and
+// the callback goes on.
+template <class Step>
+void guarded(Step&& step) noexcept {
+    try {
+        step();
+    } catch (...) {
+    }
+}
+
+int32_t ZipPrintCallback(const char* text, uint32_t size) {
+    guarded([&] {
+        std::string msg;
+        if (!EngineText(text, size, msg)) return;
+        if (t_run.object) t_run.object->RaiseProgress(1, msg);
+    });
+    return 0;
+}
+
+int32_t ZipServiceCallback(const char* item, uint32_t size) {
+    bool cancel = false;
+    guarded([&] {
+        std::string msg;
+        if (!EngineText(item, size, msg)) return;
+        if (t_run.object) t_run.object->RaiseCancel(msg, cancel);
+    });
+    return cancel ? 1 : 0;
+}
+
+int32_t ZipPasswordCallback(char* buffer, int32_t size, const char*, const char*) {
+    if (t_run.passwordRefused) return 1;
+    std::string password;
+    bool cancel = false;
+    guarded([&] {
+        if (t_run.object) t_run.object->RaisePasswordRequest(password, cancel);
+    });
+    int32_t result = 1;
+    guarded([&] {
+        std::string trimmed = pw::trimBlanks(password);
+        if (trimmed.empty() || cancel || !buffer) {
+            t_run.passwordRefused = true;
+            return;
+        }
+        // At most 254 bytes, never cutting a character in two; the engine's
+        // buffer is zero-filled, but terminate anyway when it says it has room.
+        std::size_t limit = 254;
+        if (size > 0 && static_cast<std::size_t>(size) - 1 < limit) limit = static_cast<std::size_t>(size) - 1;
+        std::string_view cut = pw::utf8PrefixBytes(trimmed, limit);
+        std::memcpy(buffer, cut.data(), cut.size());
+        if (size <= 0 || cut.size() < static_cast<std::size_t>(size)) buffer[cut.size()] = '\0';
+        result = 0;
+    });
+    return result;
+}
+
+char* ZipCommentCallback(char* comment) { return comment; }
+
+const char* textOrNull(const std::optional<std::string>& s) { return s ? s->c_str() : nullptr; }
+
+void copyBack(const ZPOPT& o, ZipOptionRecord& r) {
+    auto text = [](const char* p, std::optional<std::string>& field) {
+        if (!p) field.reset();
+        else if (!field || p != field->c_str()) field = std::string(p);
+    };
+    text(o.Date, r.Date);
+    text(o.szRootDir, r.szRootDir);
+    text(o.szTempDir, r.szTempDir);
+    r.fTemp = o.fTemp; r.fSuffix = o.fSuffix; r.fEncrypt = o.fEncrypt; r.fSystem = o.fSystem;
+    r.fVolume = o.fVolume; r.fExtra = o.fExtra; r.fNoDirEntries = o.fNoDirEntries;
+    r.fExcludeDate = o.fExcludeDate; r.fIncludeDate = o.fIncludeDate; r.fVerbose = o.fVerbose;
+    r.fQuiet = o.fQuiet; r.fCRLF_LF = o.fCRLF_LF; r.fLF_CRLF = o.fLF_CRLF; r.fJunkDir = o.fJunkDir;
+    r.fGrow = o.fGrow; r.fForce = o.fForce; r.fMove = o.fMove; r.fDeleteEntries = o.fDeleteEntries;
+    r.fUpdate = o.fUpdate; r.fFreshen = o.fFreshen; r.fJunkSFX = o.fJunkSFX; r.fLatestTime = o.fLatestTime;
+    r.fComment = o.fComment; r.fOffsets = o.fOffsets; r.fPrivilege = o.fPrivilege;
+    r.fEncryption = o.fEncryption; r.fRecurse = o.fRecurse; r.fRepair = o.fRepair; r.fLevel = o.fLevel;
+}
+
+ZPOPT toEngine(const ZipOptionRecord& r) {
+    ZPOPT o{};
+    o.Date = textOrNull(r.Date);
+    o.szRootDir = textOrNull(r.szRootDir);
+    o.szTempDir = textOrNull(r.szTempDir);
+    o.fTemp = r.fTemp; o.fSuffix = r.fSuffix; o.fEncrypt = r.fEncrypt; o.fSystem = r.fSystem;
+    o.fVolume = r.fVolume; o.fExtra = r.fExtra; o.fNoDirEntries = r.fNoDirEntries;
+    o.fExcludeDate = r.fExcludeDate; o.fIncludeDate = r.fIncludeDate; o.fVerbose = r.fVerbose;
+    o.fQuiet = r.fQuiet; o.fCRLF_LF = r.fCRLF_LF; o.fLF_CRLF = r.fLF_CRLF; o.fJunkDir = r.fJunkDir;
+    o.fGrow = r.fGrow; o.fForce = r.fForce; o.fMove = r.fMove; o.fDeleteEntries = r.fDeleteEntries;
+    o.fUpdate = r.fUpdate; o.fFreshen = r.fFreshen; o.fJunkSFX = r.fJunkSFX; o.fLatestTime = r.fLatestTime;
+    o.fComment = r.fComment; o.fOffsets = r.fOffsets; o.fPrivilege = r.fPrivilege;
+    o.fEncryption = r.fEncryption; o.fRecurse = r.fRecurse; o.fRepair = r.fRepair; o.fLevel = r.fLevel;
+    return o;
+}
+
+void makeCurrent(const std::string& folder) {
+    if (::chdir(folder.c_str()) == 0) return;
+    int err = errno;
+    if (err == ENOENT || err == ENOTDIR)
+        throw pw::Error(pw::kPathNotFound, kSource,
+                        pw::classicDescription(pw::kPathNotFound) + ": " + folder);
+    throw pw::fileError(err, folder, kSource);
+}
+
+}  // namespace
+
+bool EngineText(const char* text, std::uint32_t byteCount, std::string& out) {
+    if (!text || byteCount <= 1 || byteCount >= 32000) return false;
+    // Texts are UTF-8 on both sides. The engine already writes "/" between
+    // folder names, the platform's own separator, so nothing is turned.
+    out = pw::cutAtNul(std::string_view(text, byteCount));
+    return true;
+}
+
+std::int32_t RunZip(std::shared_ptr<ZipRunObject> obj, ZipOptionRecord& options,
+                    const std::vector<std::string>& fileSpecs, std::int32_t count) {
+    t_run.passwordRefused = false;
+    t_run.object = obj;
+
+    std::string base = obj ? obj->BasePath() : std::string();
+    if (!pw::trimBlanks(base).empty()) makeCurrent(base);
+
+    static ZIPUSERFUNCTIONS callbacks{&ZipPrintCallback, &ZipPasswordCallback, &ZipCommentCallback,
+                                      &ZipServiceCallback};
+    auto zpInit = entry<int32_t (*)(ZIPUSERFUNCTIONS*)>("ZpInit");
+    zpInit(&callbacks);
+
+    auto zpSetOptions = entry<int32_t (*)(ZPOPT*)>("ZpSetOptions");
+    ZipOptionRecord forCall = options;  // the texts the engine points at during the call
+    ZPOPT record = toEngine(forCall);
+    zpSetOptions(&record);
+    copyBack(record, options);
+
+    if (count < 0) count = 0;
+    if (count > kMaxFileSpecs || static_cast<std::size_t>(count) > fileSpecs.size())
+        throw pw::Error(pw::kSubscriptOutOfRange, kSource);
+    ZIPNAMES names{};
+    static const char kEmpty[] = "";
+    for (std::int32_t i = 0; i < count; ++i) names.name[i] = fileSpecs[static_cast<std::size_t>(i)].c_str();
+    names.name[count] = nullptr;
+    names.name[count + 1] = kEmpty;
+
+    std::string archive = obj ? obj->ZipFile() : std::string();
+    auto zpArchive = entry<int32_t (*)(int32_t, const char*, ZIPNAMES*)>("ZpArchive");
+    return zpArchive(count, archive.c_str(), &names);
+}
+
+std::string ResultText(std::int32_t code) {
+    switch (code) {
+    case ZE_OK: return "";
+    case ZE_EOF: return "unexpected end of the existing archive";
+    case ZE_FORM: return "the existing archive is damaged or not a zip file";
+    case ZE_MEM: return "out of memory";
+    case ZE_LOGIC: return "internal error of the zip engine";
+    case ZE_BIG: return "an entry is too large";
+    case ZE_ABORT: return "stopped (cancelled, or no password given)";
+    case ZE_TEMP: return "the temporary file could not be written";
+    case ZE_READ: return "a file could not be read";
+    case ZE_NONE: return "nothing to do (no file matched)";
+    case ZE_NAME: return "the archive is missing or empty";
+    case ZE_WRITE: return "error writing the archive";
+    case ZE_CREAT: return "the archive could not be created";
+    case ZE_PARMS: return "bad options";
+    case ZE_OPEN: return "a named file could not be opened";
+    default: return "zip engine error " + std::to_string(code);
+    }
+}
+
+pw::Error ResultError(std::int32_t code, const std::string& archive, const std::string& lastMessage) {
+    int number = pw::kInvalidProcedureCall;
+    switch (code) {
+    case ZE_NONE: case ZE_NAME: case ZE_OPEN: number = pw::kFileNotFound; break;
+    case ZE_EOF: case ZE_FORM: case ZE_TEMP: case ZE_READ: case ZE_WRITE: case ZE_CREAT: case ZE_BIG:
+        number = pw::kPathFileAccess; break;
+    case ZE_MEM: number = pw::kOutOfMemory; break;
+    default: break;
+    }
+    std::string text = "The archive " + archive + " was not written: " + ResultText(code) + " (zip engine result " +
+                       std::to_string(code) + ")";
+    std::string last = pw::trimBlanks(lastMessage);
+    if (!last.empty() && last != ResultText(code)) text += ". " + last;
+    return pw::Error(number, kSource, text);
+}
+
+void UseEngineLibrary(const std::string& fileName) {
+    Engine& e = engine();
+    std::lock_guard<std::mutex> guard(e.lock);
+    e.loader = std::make_unique<pw::LibraryLoader>(fileName);
+}
+
+}  // namespace mZip
