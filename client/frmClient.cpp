@@ -12,6 +12,7 @@
 #include "control/Dispatch.h"
 #include "control/ctlPackwell.h"
 #include "control/qt/ctlPackwellWidget.h"
+#include "platform/FailureTrap.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -94,8 +95,21 @@ frmClient::frmClient(QWidget* parent) : QMainWindow(parent) {
     ctlPackwell1->setObjectName("ctlPackwell1");
     ctlPackwell1->setGeometry(twips(120, 4680, 990, 930));
 
-    auto wire = [this](QPushButton* b, void (frmClient::*handler)()) {
-        connect(b, &QPushButton::clicked, this, [this, handler] { (this->*handler)(); });
+    // The listing, extraction and browser members pass their failures on to
+    // the caller; one must not end the program from inside the event loop, so
+    // it is shown ("number: description") and the window stays.
+    auto guarded = [this](void (frmClient::*handler)()) {
+        return [this, handler] {
+            try {
+                (this->*handler)();
+            } catch (...) {
+                pw::platform().messageBox(pw::failureText(pw::toError(std::current_exception())),
+                                          pw::MessageStyle::Plain, kCaption);
+            }
+        };
+    };
+    auto wire = [this, guarded](QPushButton* b, void (frmClient::*handler)()) {
+        connect(b, &QPushButton::clicked, this, guarded(handler));
     };
     wire(Command1, &frmClient::Command1_Click);
     wire(Command2, &frmClient::Command2_Click);
@@ -110,8 +124,8 @@ frmClient::frmClient(QWidget* parent) : QMainWindow(parent) {
     wire(Command11, &frmClient::Command11_Click);
     wire(Command12, &frmClient::Command12_Click);
     wire(Command13, &frmClient::Command13_Click);
-    connect(mnuZipandSplit, &QAction::triggered, this, [this] { mnuZipandSplit_Click(); });
-    connect(mnu_join_and_unzip, &QAction::triggered, this, [this] { mnu_join_and_unzip_Click(); });
+    connect(mnuZipandSplit, &QAction::triggered, this, guarded(&frmClient::mnuZipandSplit_Click));
+    connect(mnu_join_and_unzip, &QAction::triggered, this, guarded(&frmClient::mnu_join_and_unzip_Click));
 }
 
 frmClient::~frmClient() = default;

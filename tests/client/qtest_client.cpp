@@ -14,6 +14,7 @@
 #include "client/frmClient.h"
 #include "control/LibrarySettings.h"
 #include "control/ctlPackwell.h"
+#include "platform/Error.h"
 #include "platform/ScriptedPlatform.h"
 #include "support/Process.h"
 #include "support/TempDir.h"
@@ -108,6 +109,16 @@ TEST_F(TestClient, ListButtonsSetTheWindowSettingsAndOpenTheBrowser) {
     EXPECT_EQ(settings.browserArchivePath, "");
     EXPECT_EQ(scripted.browsersOpened, 2);
     EXPECT_TRUE(confirmations().empty());
+}
+
+TEST_F(TestClient, AFailurePassedOnByTheControlIsShownAndTheWindowStays) {
+    // The browser member traps nothing: a window that cannot load reaches us.
+    scripted.onOpenArchiveBrowser = [] { throw pw::Error(481, "PackwellDEMO", "Invalid picture"); };
+    EXPECT_NO_THROW(window->Command7->click());
+    ASSERT_EQ(confirmations(), std::vector<std::string>{"481: Invalid picture"});
+    scripted.onOpenArchiveBrowser = nullptr;
+    window->Command7->click();
+    EXPECT_EQ(scripted.browsersOpened, 2);
 }
 
 TEST_F(TestClient, SplitDirectlyShowsTheWaitCursorOnlyAroundTheSplit) {
