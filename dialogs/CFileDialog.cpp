@@ -106,10 +106,14 @@ std::vector<std::string> CFileDialog::multiSelection() {
         return list;
     }
     const char sep = (m_tOFN.flags & pw::OFN_EXPLORER) ? '\0' : ' ';
-    std::string folder = buf.substr(0, offsetBytes - 1);
+    // The folder ends at its NUL even when the name offset points further.
+    std::string folder = pw::cutAtNul(buf.substr(0, offsetBytes - 1));
     m_tOFN.initialDir = folder;
     std::string prefix = pw::endsWith(folder, "/") ? folder : folder + "/";
     std::string rest = buf.substr(offsetBytes);
+    // Blank-separated names end at the first NUL; a search for the next
+    // blank must not run on into the padding.
+    if (sep != '\0') rest = pw::cutAtNul(rest) + '\0';
     while (true) {
         std::size_t pos = rest.find(sep);
         if (pos == std::string::npos) pos = rest.find('\0');

@@ -192,4 +192,55 @@ TEST_F(CFileDialogTest, GetFileTitleIsTheName) {
     EXPECT_EQ(d.GetFileTitle("c.txt"), "c.txt");
 }
 
+// A chooser that leaves an exact buffer and offsets in the record, as a
+// misbehaving chooser might (found by fuzz/fuzz_cfiledialog).
+class RawChooser : public pw::ScriptedPlatform {
+public:
+    std::string buffer;
+    std::uint16_t fileOffset = 0, extensionOffset = 0;
+    int getOpenFileName(pw::OpenFileName& ofn) override {
+        ofn.file = buffer;
+        ofn.file.resize(ofn.nMaxFile, '\0');
+        ofn.nFileOffset = fileOffset;
+        ofn.nFileExtension = extensionOffset;
+        return 1;
+    }
+};
+
+TEST(CFileDialogRawBuffer, NameOffsetPastTheFolderGivesPathsWithoutNul) {
+    RawChooser chooser;
+    chooser.buffer = std::string("me/user\0at\0\x16\0\0", 14);
+    chooser.fileOffset = 11;
+    pw::ScopedPlatform scope(chooser);
+    CFileDialog d;
+    d.DialogMode(1);
+    d.Flags(d.Flags() | pw::OFN_ALLOWMULTISELECT);
+    auto list = std::get<List>(d.FileName());
+    ASSERT_FALSE(list.empty());
+    for (const std::string& p : list) {
+        EXPECT_EQ(p.find('\0'), std::string::npos);
+        EXPECT_EQ(p.rfind("me/user/", 0), 0u) << p;
+    }
+    EXPECT_EQ(d.Path(), "me/user");
+}
+
+TEST(CFileDialogRawBuffer, OldStyleListEndsAtItsNul) {
+    RawChooser chooser;
+    chooser.buffer = std::string("/home e\0\0\0\0\0\0\0a.txt b.txt\0\0", 22);
+    chooser.fileOffset = 11;
+    pw::ScopedPlatform scope(chooser);
+    CFileDialog d;
+    d.DialogMode(1);
+    d.Flags((d.Flags() | pw::OFN_ALLOWMULTISELECT) & ~static_cast<std::int32_t>(pw::OFN_EXPLORER));
+    // Nothing names a file before the NUL: no selection, not names with NULs.
+    EXPECT_EQ(std::get<std::string>(d.FileName()), "");
+
+    chooser.buffer = std::string("/home\0a.txt b.txt\0\0", 20);
+    chooser.fileOffset = 6;
+    CFileDialog d2;
+    d2.DialogMode(1);
+    d2.Flags((d2.Flags() | pw::OFN_ALLOWMULTISELECT) & ~static_cast<std::int32_t>(pw::OFN_EXPLORER));
+    EXPECT_EQ(std::get<List>(d2.FileName()), (List{"/home/a.txt", "/home/b.txt"}));
+}
+
 }  // namespace
