@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <regex>
 #include <string>
 #include <vector>
 
+#include "reliability/Summary.h"
 #include "support/Process.h"
 #include "support/TempDir.h"
 
@@ -37,6 +39,32 @@ protected:
     }
 
     RunResult runPackwell(const std::vector<std::string>& args) { return run(packwellProgram(), args); }
+
+    // The helper that deletes archive entries through cZip (packwell has no
+    // delete command).
+    static std::string zipDeleteProgram() { return binDir() + "/pw_zipdelete"; }
+
+    // Runs `program` (packwell or a helper) with writes refused after `budget` bytes.
+    RunResult runWithWriteBudget(const std::string& program, const std::vector<std::string>& args, long long budget) {
+        RunOptions o;
+        o.env["LD_PRELOAD"] = faultLibrary();
+        o.env["PW_FAULT_WRITE_BUDGET"] = std::to_string(budget);
+        o.fileSizeLimit = budget;
+        return run(program, args, o);
+    }
+    RunResult runWithRenameFailing(const std::string& program, const std::vector<std::string>& args) {
+        RunOptions o;
+        o.env["LD_PRELOAD"] = faultLibrary();
+        o.env["PW_FAULT_RENAME"] = "1";
+        return run(program, args, o);
+    }
+
+    // A failure reported the way the control reports one: one line
+    // "PackwellDEMO: <number>: <description>", and exit status 1.
+    static void expectNumberedFailure(const RunResult& r) {
+        EXPECT_EQ(r.exitCode, 1) << r.err;
+        EXPECT_TRUE(std::regex_search(r.err, std::regex(R"((^|\n)PackwellDEMO: \d+: \S)"))) << r.err;
+    }
 
     // Fingerprints of every file under the scratch folder.
     std::map<std::string, std::string> snapshot() const {
