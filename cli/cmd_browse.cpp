@@ -26,6 +26,7 @@ bool haveDisplay() {
 
 void addBrowseCommands(CLI::App& app, Context& ctx) {
     auto* cmd = app.add_subcommand("browse", "Open the archive browser window (needs a display); returns when it is closed.");
+    cmd->footer("Example: packwell browse ~/Downloads/photos.zip");
     auto archive = std::make_shared<std::string>();
     cmd->add_option("ARCHIVE", *archive, "Zip archive to show");
     cmd->callback([&ctx, archive] {

@@ -309,6 +309,7 @@ auto guarded(Run run, std::shared_ptr<RegArgs> args, Context& ctx) {
 void addRegistryCommands(CLI::App& app, Context& ctx) {
     auto* reg = app.add_subcommand("reg", "Inspect and change the registry store (the browser's remembered settings).");
     reg->require_subcommand(1, 1);
+    reg->footer("Example: packwell reg list HKCU 'SOFTWARE\\brix\\Marlo'");
     const char* rootHelp = "Root key: HKCU, HKLM, HKCR or HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT";
     const char* keyHelp = "Key path below the root, parts separated by \\ (\"\" for the root itself)";
 
@@ -316,10 +317,12 @@ void addRegistryCommands(CLI::App& app, Context& ctx) {
     auto* cmd = reg->add_subcommand("list", "Print the values (name TAB type TAB value) and then the sub-keys of a key.");
     cmd->add_option("ROOT", list->root, rootHelp)->required();
     cmd->add_option("KEY", list->key, keyHelp)->required();
+    cmd->footer("Example: packwell reg list HKCU 'SOFTWARE\\brix\\Marlo\\FileOpenMRU'");
     cmd->callback(guarded(runList, list, ctx));
 
     auto get = std::make_shared<RegArgs>();
     cmd = reg->add_subcommand("get", "Print one value as text (expandable strings expanded).");
+    cmd->footer("Example: packwell reg get HKCU 'SOFTWARE\\brix\\Marlo' UseFolderNames");
     cmd->add_option("ROOT", get->root, rootHelp)->required();
     cmd->add_option("KEY", get->key, keyHelp)->required();
     cmd->add_option("NAME", get->name, "Value name (\"\" for the key's default value)")->required();
@@ -327,6 +330,7 @@ void addRegistryCommands(CLI::App& app, Context& ctx) {
 
     auto set = std::make_shared<RegArgs>();
     cmd = reg->add_subcommand("set", "Write one value, creating the key as needed.");
+    cmd->footer("Example: packwell reg set HKCU 'SOFTWARE\\brix\\Marlo' OverwritePrompt REG_SZ True");
     cmd->add_option("ROOT", set->root, rootHelp)->required();
     cmd->add_option("KEY", set->key, keyHelp)->required();
     cmd->add_option("NAME", set->name, "Value name")->required();
@@ -339,6 +343,7 @@ void addRegistryCommands(CLI::App& app, Context& ctx) {
 
     auto del = std::make_shared<RegArgs>();
     cmd = reg->add_subcommand("delete", "Delete a value, or a key (refused while it has sub-keys unless --recursive).");
+    cmd->footer("Example: packwell reg delete HKCU 'SOFTWARE\\brix\\Marlo' --recursive");
     cmd->add_option("ROOT", del->root, rootHelp)->required();
     cmd->add_option("KEY", del->key, keyHelp)->required();
     auto* name = cmd->add_option("NAME", del->name, "Value name; without it the key is deleted");

@@ -1,6 +1,7 @@
 #include "client/frmClient.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFont>
 #include <QGroupBox>
 #include <QListWidget>
@@ -40,6 +41,7 @@ frmClient::frmClient(QWidget* parent) : QMainWindow(parent) {
 
     auto* form = new QWidget(this);
     form->setFixedSize(9480 / 15, 6945 / 15);
+
     setCentralWidget(form);
 
     QFont frameFont(QStringLiteral("Sans Serif"));
@@ -56,8 +58,12 @@ frmClient::frmClient(QWidget* parent) : QMainWindow(parent) {
     Frame3 = frame("Frame3", "SPLIT", twips(5040, 3000, 3615, 1695));
     Frame4 = frame("Frame4", "JOIN", twips(5040, 4800, 3615, 1695));
 
-    // Buttons inside a frame keep the window's default font, not the frame's.
-    const QFont plain = form->font();
+    // The window's default font is the desktop's, at the 8 points the layout
+    // was drawn for (the captions fill the buttons at that size). Buttons
+    // inside a frame keep it rather than the frame's: a font made from family
+    // and size counts as set, so it is not inherited.
+    const QFont plain(QApplication::font().family(), 8);
+    form->setFont(plain);
     auto inFrame = [&](QGroupBox* f, const char* name, const char* caption, int left, int top) {
         auto* b = button(f, caption, left, top);
         b->setObjectName(name);

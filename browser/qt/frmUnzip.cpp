@@ -21,6 +21,7 @@
 #include "dialogs/GCommonDialog.h"
 #include "platform/FailureTrap.h"
 #include "platform/LibraryLoader.h"
+#include "platform/OleDate.h"
 #include "platform/Platform.h"
 #include "platform/qt/QtPlatform.h"
 #include "platform/qt/QtSupport.h"
@@ -157,13 +158,18 @@ void frmUnzip::Form_Load() {
     // 1. The list's small icons come from the window's image list.
     m_model = new frmUnzipListModel([this](const QString& key) { return m_ilsIcons16.icon(key); }, this);
     m_lvwZip->setModel(m_model);
-    // 2. The five columns. A header never ends up narrower than its caption.
+    // 2. The five columns. A column never ends up narrower than its caption,
+    // nor the date column than a date in the user's format.
     QHeaderView* header = m_lvwZip->header();
     header->setSectionResizeMode(QHeaderView::Interactive);
     const QFontMetrics fm(header->font());
+    const QFontMetrics rowFm(m_lvwZip->font());
     for (int c = 0; c < frmUnzipListModel::ColumnCount; ++c) {
-        const int caption = fm.horizontalAdvance(m_model->headerData(c, Qt::Horizontal).toString()) + 16;
-        header->resizeSection(c, std::max(kColumnWidths[c], caption));
+        int needed = fm.horizontalAdvance(m_model->headerData(c, Qt::Horizontal).toString()) + 16;
+        if (c == frmUnzipListModel::ColDate)
+            needed = std::max(needed,
+                              rowFm.horizontalAdvance(frmUnzipListModel::formatDate(pw::makeOleDate(2000, 12, 28, 23, 58))) + 12);
+        header->resizeSection(c, std::max(kColumnWidths[c], needed));
     }
     // 3. The unzip object, the two recent lists and the settings key.
     m_cUnzip = std::make_shared<cUnzip>();

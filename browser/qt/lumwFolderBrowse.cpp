@@ -73,6 +73,8 @@ bool lumwFolderBrowse::showFolder(const std::string& path, bool select) {
     if (!idx.isValid()) return false;
     for (QModelIndex p = idx.parent(); p.isValid(); p = p.parent()) m_tree->expand(p);
     m_tree->scrollTo(idx, QAbstractItemView::PositionAtCenter);
+    // The folders load in the background: scroll again once they are there.
+    m_sPendingScroll = clean;
     if (select) {
         m_tree->selectionModel()->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect);
     } else {
@@ -144,6 +146,12 @@ void lumwFolderBrowse::BrowseForFolderCaptured(std::shared_ptr<ICaptureBF>& host
                          if (!m_model->isDir(idx)) return;
                          m_host->ICaptureBF_SelectionChanged(m_model->filePath(idx).toStdString());
                      });
+    QObject::connect(model, &QFileSystemModel::directoryLoaded, m_context.get(), [this](const QString& dir) {
+        if (m_sPendingScroll.isEmpty() || !m_tree || !m_model) return;
+        QModelIndex idx = m_model->index(m_sPendingScroll);
+        if (idx.isValid()) m_tree->scrollTo(idx, QAbstractItemView::PositionAtCenter);
+        if (QFileInfo(m_sPendingScroll).path() == dir) m_sPendingScroll.clear();
+    });
     // A host window that goes away ends the browse; the host is going away
     // too, so it is not called any more.
     QObject::connect(window, &QObject::destroyed, m_context.get(), [this] { finish(false); });

@@ -92,4 +92,5 @@ private:
     std::unique_ptr<QEventLoop> m_loop;
     QPointer<QTreeView> m_tree;
     QPointer<QFileSystemModel> m_model;
+    QString m_sPendingScroll;  // a folder to keep in view while its parents load
 };

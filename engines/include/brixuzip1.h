@@ -1,6 +1,21 @@
 /* The unzip engine's C interface (libbrixuzip1.so), after the Info-ZIP UnZip
  * DLL, and the version library's (librarero10.so). Fields keep the classic
- * order and meaning; pointers have the native width. Texts are UTF-8. */
+ * order and meaning; pointers have the native width. Texts are UTF-8.
+ *
+ * Extraction never writes outside the extract folder: names with ".."
+ * components, absolute names and drive letters are refused ("\" counts as a
+ * separator), and no folder is entered through a symbolic link, whether the
+ * link came from the archive or was already on disk. Symbolic-link entries
+ * are created only when their target stays inside the extract folder;
+ * otherwise they are skipped with a message. Each file is written under a
+ * temporary name in its folder and renamed onto its name only after its CRC
+ * (or AES authentication) checked out, so a failed, damaged or stopped entry
+ * leaves an existing file as it was and never a partial file. An entry that
+ * inflates beyond its declared size is stopped; the environment variable
+ * BRIXUZIP_MAX_OUTPUT (bytes) limits the total output of a run.
+ *
+ * All callbacks are made on the calling thread, in archive order, even when
+ * entries are decompressed in parallel. */
 #ifndef BRIXUZIP1_H
 #define BRIXUZIP1_H
 
@@ -15,7 +30,7 @@ typedef struct DCL {
     int32_t ExtractOnlyNewer;   /* extract only files newer than those on disk */
     int32_t SpaceToUnderscore;  /* spaces in names become underscores */
     int32_t PromptToOverwrite;  /* ask the replace callback before overwriting */
-    int32_t fQuiet;             /* quiet level: 0 all messages, 1 fewer, 2 none */
+    int32_t fQuiet;             /* quiet level: 0 every line; 1 or more: warnings and errors only */
     int32_t ncflag;             /* engine option (unused) */
     int32_t ntflag;             /* test: verify every entry, write nothing */
     int32_t nvflag;             /* verbose listing: list, do not extract */
@@ -23,7 +38,7 @@ typedef struct DCL {
     int32_t nzflag;             /* engine option (unused) */
     int32_t ndflag;             /* use folder names: recreate the entries' folders */
     int32_t noflag;             /* overwrite existing files without asking */
-    int32_t naflag;             /* text entries: line ends converted to CR-LF */
+    int32_t naflag;             /* text entries: CR-LF and lone CR become this system's LF */
     int32_t nZIflag;            /* engine option (unused) */
     int32_t C_flag;             /* case flag: names match case-sensitively */
     int32_t fPrivilege;         /* engine option (unused) */
@@ -31,15 +46,32 @@ typedef struct DCL {
     const char* lpszExtractDir; /* the extract folder ("" for a listing) */
 } DCL;
 
+/* Texts handed to the print and service callbacks are NUL-terminated; the
+ * byte count includes the NUL. A message is one line without a line end. */
 typedef int32_t (*UzpPrintFn)(const char* text, uint32_t size);     /* a message; returns 0 */
 typedef int32_t (*UzpSoundFn)(void);                                 /* unused slot, NULL */
-typedef int32_t (*UzpReplaceFn)(char* fileName);                     /* 100 no, 102 yes, 103 all, 104 none */
+/* Asked before an existing file is replaced (prompt flag set): the full path
+ * of the existing file; 100 no, 102 yes, 103 all, 104 none; any other value
+ * counts as no. */
+typedef int32_t (*UzpReplaceFn)(char* fileName);
+/* Asked for an encrypted entry (traditional or AES) when no password of the
+ * run opens it: the buffer is zero-filled, UNZIP_PASSWORD_BUFFER bytes;
+ * 0: a password was written; 1: none given (the entry is skipped). A wrong
+ * password is asked again until the callback answers 1. */
 typedef int32_t (*UzpPasswordFn)(char* buffer, int32_t size, const char* prompt, const char* entry);
-                                                                      /* 0: written; 1: none given */
+/* One call per entry in archive order (folder entries included): compressed
+ * size, uncompressed size (both clamped to 32 bits), the packed share in
+ * percent rounded to the nearest (so size * factor / 100 is the packed size),
+ * month 1-12, day, four-digit year, hour, minute, a flag character, the path
+ * as stored (UTF-8, "/" separators, any length), the method name ("Stored",
+ * "Deflated", "BZip2", "Deflate64", ...), the CRC-32 and the encryption byte
+ * (UZ_ENCRYPTED_BIT set for encrypted entries). */
 typedef void (*UzpListingFn)(uint32_t compressedSize, uint32_t size, uint32_t factor, uint32_t month,
                              uint32_t day, uint32_t year, uint32_t hour, uint32_t minute, char flag,
                              const char* path, const char* method, uint32_t crc, char encryption);
-typedef int32_t (*UzpServiceFn)(const char* item, uint32_t size);   /* item name and size; 1 stops */
+/* Once per selected item in archive order, before it is written: the item's
+ * output path (byte count with the NUL); 1 stops the run. */
+typedef int32_t (*UzpServiceFn)(const char* item, uint32_t size);
 
 typedef struct USERFUNCTIONS {
     UzpPrintFn print;
@@ -73,10 +105,12 @@ typedef struct UZNAMES {
 /* Encryption byte of the listing callback: bit 0x40 marks an encrypted entry. */
 #define UZ_ENCRYPTED_BIT 0x40
 
-/* Result codes of Wiz_SingleEntryUnzip (Info-ZIP's). */
+/* Result codes of Wiz_SingleEntryUnzip (Info-ZIP's). 0 and PK_WARN mean the
+ * run did its work; every other code is a failure, its reason given through
+ * the print callback. */
 #define PK_OK 0        /* success */
-#define PK_WARN 1      /* warnings: entries skipped, kept or refused */
-#define PK_ERR 2       /* errors in the archive, some entries failed */
+#define PK_WARN 1      /* warnings: entries skipped, kept, refused, or names unmatched */
+#define PK_ERR 2       /* some entries failed (damaged data, unsupported method, write error) */
 #define PK_BADERR 3    /* severe error in the archive */
 #define PK_MEM 4       /* out of memory */
 #define PK_NOZIP 9     /* not a zip archive, or it cannot be opened */

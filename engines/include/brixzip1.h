@@ -41,7 +41,8 @@ typedef struct ZPOPT {
     int32_t fComment;        /* ask for a comment (never set) */
     int32_t fOffsets;        /* engine option (unused) */
     int32_t fPrivilege;      /* engine option (unused) */
-    int32_t fEncryption;     /* encryption method: 0 WinZip AES-256 (default), 1 traditional (compatibility only) */
+    int32_t fEncryption;     /* encryption method: 0 WinZip AES-256 (default); 1 traditional zip
+                              * encryption, for old readers only (broken by known-plaintext attacks) */
     int32_t fRecurse;        /* 2: also match names in every subfolder */
     int32_t fRepair;         /* engine option (unused) */
     char fLevel;             /* compression level '0'..'9' or 0..9; 0 means the default, 6 */
@@ -49,11 +50,19 @@ typedef struct ZPOPT {
 } ZPOPT;
 
 /* Callbacks, called on the thread that called ZpArchive. */
-typedef int32_t (*ZDLLPRNT)(const char* text, uint32_t size);           /* a message line; returns 0 */
+typedef int32_t (*ZDLLPRNT)(const char* text, uint32_t size);
+    /* one message line without a line end, size = its byte count:
+     * "  adding: docs/a.txt (deflated 62%)", "  updating: ...", "  deleting: ...",
+     * "  ... (stored 0%)", a closing "  total bytes=..." line; warnings and
+     * errors ("  zip warning: ...", "zip error: ...") even when quiet. */
 typedef int32_t (*ZDLLPASSWORD)(char* buffer, int32_t size, const char* prompt, const char* item);
                                                                          /* 0: password written to buffer; 1: none */
 typedef char* (*ZDLLCOMMENT)(char* comment);                            /* returns the buffer */
-typedef int32_t (*ZDLLSERVICE)(const char* item, uint32_t size);        /* item name and size; 1 stops the run */
+typedef int32_t (*ZDLLSERVICE)(const char* item, uint32_t size);
+    /* called once per item before it is written (and per entry deleted):
+     * the stored name and its byte count including the terminating NUL, so
+     * a reader that copies `size` bytes never reads past the text.
+     * Returning 1 stops the run; the archive is left as it was (ZE_ABORT). */
 
 typedef struct ZIPUSERFUNCTIONS {
     ZDLLPRNT print;
@@ -72,7 +81,10 @@ typedef struct ZIPNAMES {
  * least this many bytes, zero-filled. */
 #define ZIP_PASSWORD_BUFFER 256
 
-/* Result codes of ZpArchive (Info-ZIP's). */
+/* Result codes of ZpArchive (Info-ZIP's). On any code but ZE_OK and ZE_OPEN
+ * the archive is exactly as it was before the run and no temporary file is
+ * left; ZE_OPEN means the archive was written but some named files could not
+ * be read (each one reported through the print callback). */
 #define ZE_OK 0       /* success */
 #define ZE_EOF 2      /* unexpected end of an archive */
 #define ZE_FORM 3     /* the existing archive is damaged or not a zip file */

@@ -21,7 +21,7 @@ struct EntryInfo {
     bool checkCrc = true;         // false for AES entries that carry no CRC
 };
 
-enum class Outcome { Ok, NeedPassword, WrongPassword, BadData, Unsupported, TooBig, WriteError, ReadError, Cancelled };
+enum class Outcome { Ok, NeedPassword, WrongPassword, BadData, Unsupported, TooBig, WriteError, ReadError, Cancelled, Refused };
 
 struct DecodeResult {
     Outcome outcome = Outcome::Ok;

@@ -277,7 +277,7 @@ private:
             if (test) return r;
             if (r.linkTarget.empty() || r.linkTarget.find('\0') != std::string::npos ||
                 !linkStaysInside(it.folder, r.linkTarget)) {
-                r.decode.outcome = Outcome::Unsupported;
+                r.decode.outcome = Outcome::Refused;
                 r.decode.reason = "symbolic link to " + r.linkTarget + " points outside the extract folder, not created";
                 return r;
             }
@@ -589,6 +589,11 @@ private:
         if (d.outcome != Outcome::Ok) {
             discardTemp(r->temp);
             if (d.outcome == Outcome::Cancelled) return IZ_CTRLC;
+            if (d.outcome == Outcome::Refused) {
+                error("warning:  skipped \"" + it.stored + "\": " + d.reason);
+                ++warnings_;
+                return 0;
+            }
             if (d.outcome == Outcome::Unsupported) {
                 error("  skipping: " + it.display + "  " + d.reason);
                 ++unsupported_;

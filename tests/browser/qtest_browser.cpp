@@ -46,6 +46,11 @@ QApplication& app() {
     static char* argv[] = {name, nullptr};
     static QApplication* a = [] {
         if (qgetenv("QT_QPA_PLATFORM").isEmpty()) qputenv("QT_QPA_PLATFORM", "offscreen");
+        // A fresh registry for every run, before anything has opened it.
+        if (const char* dir = std::getenv("PACKWELL_REGISTRY_DIR")) {
+            std::error_code ec;
+            fs::remove_all(dir, ec);
+        }
         return new QApplication(argc, argv);
     }();
     return *a;
