@@ -18,7 +18,7 @@ using std::chrono::milliseconds;
 
 namespace {
 
-constexpr int kRuns = 25;
+constexpr int kRuns = 24;
 constexpr std::uint32_t kSeed = 20240607;
 
 // The temporary names of the writers: the zip engine's <archive>.XXXXXX,
@@ -34,11 +34,11 @@ protected:
     void SetUp() override {
         fs::create_directories(dir / "tree/sub");
         std::string text;
-        for (int i = 0; text.size() < 400 * 1024; ++i) text += "record " + std::to_string(i) + " of the ledger\n";
+        for (int i = 0; text.size() < 200 * 1024; ++i) text += "record " + std::to_string(i) + " of the ledger\n";
         writeFile(dir / "tree/ledger.txt", text);
-        writeFile(dir / "tree/sub/noise.bin", patternBytes(600 * 1024, 21));
+        writeFile(dir / "tree/sub/noise.bin", patternBytes(300 * 1024, 21));
         writeFile(dir / "tree/sub/small.txt", "small");
-        writeFile(dir / "photo.raw", patternBytes(1500 * 1024, 22));
+        writeFile(dir / "photo.raw", patternBytes(1024 * 1024, 22));
     }
 
     // How long an uninterrupted run takes, so the kills spread over all of it.
@@ -228,7 +228,7 @@ TEST_F(CrashSafety, DeleteKilledLeavesTheOldArchiveOrTheNewOne) {
 }
 
 TEST_F(CrashSafety, JoinKilledLeavesNoPartialFile) {
-    writeFile(dir / "movie.avi", patternBytes(12 * 1024 * 1024, 23));
+    writeFile(dir / "movie.avi", patternBytes(8 * 1024 * 1024, 23));
     const std::string original = fingerprint(dir / "movie.avi");
     fs::create_directories(dir / "pieces");
     ASSERT_EQ(runPackwell({"split", dir / "movie.avi", "1440", dir / "pieces"}).exitCode, 0);
