@@ -217,6 +217,12 @@ pw::Error ResultError(std::int32_t code, const std::string& archive, const std::
     case ZE_MEM: number = pw::kOutOfMemory; break;
     default: break;
     }
+    // The engine's codes have no "disk full"; its message names the system's
+    // reason, and a full disk should read as one, as it does for split and join.
+    if (code == ZE_WRITE || code == ZE_TEMP || code == ZE_CREAT) {
+        for (int err : {ENOSPC, EDQUOT})
+            if (lastMessage.find(std::strerror(err)) != std::string::npos) number = pw::kDiskFull;
+    }
     std::string text = "The archive " + archive + " was not written: " + ResultText(code) + " (zip engine result " +
                        std::to_string(code) + ")";
     std::string last = pw::trimBlanks(lastMessage);

@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <map>
+#include <regex>
 #include <string>
 #include <vector>
 
+#include "reliability/Summary.h"
 #include "support/Process.h"
 #include "support/TempDir.h"
 
@@ -19,10 +22,20 @@ protected:
 
     std::string faultLibrary() const { return binDir() + "/libpw_faultinject.so"; }
 
-    // Runs packwell with writes refused after `budget` bytes.
-    RunResult runWithWriteBudget(const std::vector<std::string>& args, long long budget) {
+    // The environment that preloads the fault library. A sanitizer build
+    // wants its runtime first among the preloaded libraries; ours comes
+    // first, so the check is turned off (interposition still works).
+    RunOptions faulted() const {
         RunOptions o;
         o.env["LD_PRELOAD"] = faultLibrary();
+        const char* asan = std::getenv("ASAN_OPTIONS");
+        o.env["ASAN_OPTIONS"] = std::string(asan && *asan ? std::string(asan) + ":" : "") + "verify_asan_link_order=0";
+        return o;
+    }
+
+    // Runs packwell with writes refused after `budget` bytes.
+    RunResult runWithWriteBudget(const std::vector<std::string>& args, long long budget) {
+        RunOptions o = faulted();
         o.env["PW_FAULT_WRITE_BUDGET"] = std::to_string(budget);
         o.fileSizeLimit = budget;  // writers that bypass the C library's entry points
         return run(packwellProgram(), args, o);
@@ -30,13 +43,36 @@ protected:
 
     // Runs packwell with every rename refused.
     RunResult runWithRenameFailing(const std::vector<std::string>& args) {
-        RunOptions o;
-        o.env["LD_PRELOAD"] = faultLibrary();
+        RunOptions o = faulted();
         o.env["PW_FAULT_RENAME"] = "1";
         return run(packwellProgram(), args, o);
     }
 
     RunResult runPackwell(const std::vector<std::string>& args) { return run(packwellProgram(), args); }
+
+    // The helper that deletes archive entries through cZip (packwell has no
+    // delete command).
+    static std::string zipDeleteProgram() { return binDir() + "/pw_zipdelete"; }
+
+    // Runs `program` (packwell or a helper) with writes refused after `budget` bytes.
+    RunResult runWithWriteBudget(const std::string& program, const std::vector<std::string>& args, long long budget) {
+        RunOptions o = faulted();
+        o.env["PW_FAULT_WRITE_BUDGET"] = std::to_string(budget);
+        o.fileSizeLimit = budget;
+        return run(program, args, o);
+    }
+    RunResult runWithRenameFailing(const std::string& program, const std::vector<std::string>& args) {
+        RunOptions o = faulted();
+        o.env["PW_FAULT_RENAME"] = "1";
+        return run(program, args, o);
+    }
+
+    // A failure reported the way the control reports one: one line
+    // "PackwellDEMO: <number>: <description>", and exit status 1.
+    static void expectNumberedFailure(const RunResult& r) {
+        EXPECT_EQ(r.exitCode, 1) << r.err;
+        EXPECT_TRUE(std::regex_search(r.err, std::regex(R"((^|\n)PackwellDEMO: \d+: \S)"))) << r.err;
+    }
 
     // Fingerprints of every file under the scratch folder.
     std::map<std::string, std::string> snapshot() const {

@@ -1,9 +1,14 @@
-# The fault-injection library the reliability tests preload into packwell.
+# The fault-injection library the reliability tests preload into packwell,
+# and a helper that runs cZip's Delete (packwell has no delete command).
 add_library(pw_faultinject SHARED ${CMAKE_CURRENT_LIST_DIR}/faultinject.c)
 target_link_libraries(pw_faultinject PRIVATE ${CMAKE_DL_LIBS})
 set_target_properties(pw_faultinject PROPERTIES C_STANDARD 11)
-foreach(t test_span_faults)
+
+add_executable(pw_zipdelete ${CMAKE_CURRENT_LIST_DIR}/zipdelete_main.cpp)
+target_link_libraries(pw_zipdelete PRIVATE packwell_core)
+
+foreach(t test_span_faults test_zip_faults test_crash_safety test_load qtest_browser_load)
   if(TARGET ${t})
-    add_dependencies(${t} pw_faultinject packwell)
+    add_dependencies(${t} pw_faultinject pw_zipdelete packwell brixzip1 brixuzip1 rarero10)
   endif()
 endforeach()
