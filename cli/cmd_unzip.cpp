@@ -2,6 +2,7 @@
 // extraction, and an extraction that keeps the archive's folders.
 #include <sys/stat.h>
 
+#include <charconv>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -16,11 +17,36 @@ namespace pw::cli {
 
 namespace {
 
-std::string minuteText(double date) {
+// Appends N decimal digits of V (zero-padded), or the plain number when it
+// needs more: cheaper than snprintf, which dominated listing 100,000 entries.
+void appendPadded(std::string& out, int v, int n) {
+    char buf[16];
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v < 0 ? -v : v);
+    (void)ec;
+    if (v < 0) out += '-';
+    for (int k = static_cast<int>(end - buf); k < n; ++k) out += '0';
+    out.append(buf, end);
+}
+
+void appendNumber(std::string& out, std::int32_t v) {
+    char buf[16];
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
+    (void)ec;
+    out.append(buf, end);
+}
+
+// "YYYY-MM-DD HH:MM".
+void appendMinuteText(std::string& out, double date) {
     DateParts p = splitOleDate(date);
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d", p.year, p.month, p.day, p.hour, p.minute);
-    return buf;
+    appendPadded(out, p.year, 4);
+    out += '-';
+    appendPadded(out, p.month, 2);
+    out += '-';
+    appendPadded(out, p.day, 2);
+    out += ' ';
+    appendPadded(out, p.hour, 2);
+    out += ':';
+    appendPadded(out, p.minute, 2);
 }
 
 bool isFile(const std::string& path) {
@@ -142,10 +168,29 @@ void addUnzipCommands(CLI::App& app, Context& ctx) {
             ctlPackwell& c = ctx.control();
             ok = c.ListFilesFromZip(*archive);
             if (!ok) return;
-            for (std::int32_t i = 1; i <= c.ListCount(); ++i) {
-                ctlListing r = c.getListFiles(i);
-                std::cout << r.FileName << '\t' << r.FileSize << '\t' << r.FilePackedSize << '\t' << r.FileDirectory
-                          << '\t' << minuteText(r.FileDate) << '\t' << r.FileCompressionRatio << '\n';
+            // Lines are gathered into blocks and written with one call each:
+            // stream insertion per field cost a third of a 100,000-entry listing.
+            std::string block;
+            block.reserve(1 << 16);
+            const std::int32_t count = c.ListCount();
+            for (std::int32_t i = 1; i <= count; ++i) {
+                const ctlListing r = c.getListFiles(i);
+                block += r.FileName;
+                block += '\t';
+                appendNumber(block, r.FileSize);
+                block += '\t';
+                appendNumber(block, r.FilePackedSize);
+                block += '\t';
+                block += r.FileDirectory;
+                block += '\t';
+                appendMinuteText(block, r.FileDate);
+                block += '\t';
+                appendNumber(block, r.FileCompressionRatio);
+                block += '\n';
+                if (block.size() >= (1 << 16) - 1024 || i == count) {
+                    std::cout.write(block.data(), static_cast<std::streamsize>(block.size()));
+                    block.clear();
+                }
             }
             std::cout.flush();
         });

@@ -9,14 +9,20 @@
 # times, the ratios and each command's peak resident memory
 # (/usr/bin/time -v).
 #
-# Environment: PACKWELL_BIN (default: build/bin/packwell beside this tree),
+# Environment: SMALL_MIB (512), LARGE_MIB (1024), PACKWELL_BIN (default: build/bin/packwell beside this tree),
 # BENCH_DIR (scratch folder, default build/bench-split-join), ROUNDS (3).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+common=$here/../common
 root=$(cd "$here/../.." && pwd)
 packwell=${PACKWELL_BIN:-$root/build/bin/packwell}
 work=${BENCH_DIR:-$root/build/bench-split-join}
 rounds=${ROUNDS:-3}
+# Sizes: SMALL_MIB in 720 KiB pieces, LARGE_MIB in pieces of a tenth of it
+# rounded down to MiB (100 MiB for 1 GiB). run-all --quick lowers them.
+small=${SMALL_MIB:-512}
+large=${LARGE_MIB:-1024}
+large_piece_kib=$(( large / 10 * 1024 ))
 for tool in hyperfine /usr/bin/time split cat cp python3; do
   command -v "$tool" >/dev/null || { echo "missing tool: $tool (scripts/install-deps)" >&2; exit 2; }
 done
@@ -24,17 +30,24 @@ done
 
 # Each round leaves one copy of every output: 3 commands a size for split,
 # 2 for join, 1.5 GiB of sources, the warm-up round included.
-need_kib=$(( (rounds + 1) * (5 * 512 + 5 * 1024) * 1024 + 2 * 1024 * 1024 ))
+need_kib=$(( (rounds + 1) * (5 * small + 5 * large) * 1024 + 2 * 1024 * 1024 ))
 mkdir -p "$work"
 free_kib=$(df -Pk "$work" | awk 'NR==2 {print $4}')
 if [ "$free_kib" -lt "$need_kib" ]; then
   echo "not enough room in $work: $((free_kib / 1048576)) GiB free, $((need_kib / 1048576)) GiB needed (lower ROUNDS)" >&2
   exit 2
 fi
-rm -rf "$work"/run
+[ ! -e "$work/run" ] || mv "$work/run" "$work/trash-run.$(date +%s%N)"
 mkdir -p "$work/run/trash"
 run=$work/run
-trap 'echo "cleaning up $run"; rm -rf "$run"' EXIT
+export BENCH_NAME=${BENCH_NAME:-split_join}
+# Deleting ~10 GiB of output makes the next file creations slow: under
+# run-all (BENCH_DEFER_CLEANUP) it is only moved aside and deleted at the end.
+if [ -n "${BENCH_DEFER_CLEANUP:-}" ]; then
+  trap 'mv "$run" "$work/trash-run.$(date +%s%N)"' EXIT
+else
+  trap 'echo "cleaning up $run"; rm -rf "$run" "$work"/trash-run.*' EXIT
+fi
 
 results=$run/results.tsv
 : > "$results"
@@ -59,32 +72,11 @@ chmod +x "$run/aside" "$run/stash"
 aside=$run/aside
 stash=$run/stash
 
-# bench LABEL ROUNDS then pairs of (name, prepare, command).
+# bench LABEL then triples of (name, prepare, command): alternating rounds
+# after one warm-up round, each run's time and peak memory into $results.
 bench() {
   local label=$1; shift
-  local -a names=() preps=() cmds=()
-  while [ $# -gt 0 ]; do names+=("$1"); preps+=("$2"); cmds+=("$3"); shift 3; done
-  local r i
-  for ((r = 0; r <= rounds; r++)); do
-    for i in "${!names[@]}"; do
-      local json=$run/$label.$i.$r.json
-      hyperfine --style none --runs 1 --prepare "${preps[$i]}" \
-        --export-json "$json" -n "${names[$i]}" "${cmds[$i]}" >/dev/null
-      # Round 0 only warms the caches.
-      if [ "$r" -gt 0 ]; then
-        python3 -c 'import json,sys; print(sys.argv[1], sys.argv[2], json.load(open(sys.argv[3]))["results"][0]["times"][0], sep="\t")' \
-          "$label" "${names[$i]}" "$json" >> "$results"
-      fi
-    done
-  done
-}
-
-# peak NAME PREPARE COMMAND: peak resident memory of one run, in KiB.
-peak() {
-  bash -c "$2"
-  local out
-  out=$( { /usr/bin/time -v bash -c "$3" >/dev/null; } 2>&1 | awk -F': ' '/Maximum resident set size/ {print $2}')
-  printf 'peak\t%s\t%s\n' "$1" "$out" >> "$results"
+  python3 "$common/alternate.py" --label "$label" --rounds "$rounds" --out "$results" --work "$run" "$@"
 }
 
 make_source() {
@@ -114,53 +106,29 @@ one_size() {
   cmp "$src" "$pw/sample.bin"
   cmp "$src" "$gs/joined"
   echo "   joined files are identical to the source"
-  echo "== peak memory $tag"
-  peak "packwell split $tag" "$aside $pw" "$packwell split $src $kib $pw"
-  peak "split -b $tag" "$aside $gs" "split -a 3 -d -b ${kib}K $src $gs/sample."
-  peak "cp $tag" "$aside $cpd" "cp $src $cpd/sample.bin"
-  peak "packwell join $tag" "$stash $pw/sample.bin" "$packwell join $pw/sample.001"
-  peak "cat $tag" "$stash $gs/joined" "cat $gs/sample.* > $gs/joined"
 }
 
-one_size 512m 512 720
-one_size 1g 1024 102400
-# The largest piece the header allows a 1 GiB file: one piece of 1 GiB.
-peak "packwell split 1g in one 1 GiB piece" "$aside $run/pw-huge" "$packwell split $run/src-1g/sample.bin 1048576 $run/pw-huge"
+one_size ${small}m "$small" 720
+one_size ${large}m "$large" "$large_piece_kib"
+# The largest piece: the whole file as one piece (1 GiB at the default size).
+"$aside" "$run/pw-huge"
+/usr/bin/time -v -o "$run/huge.peak" "$packwell" split "$run/src-${large}m/sample.bin" $(( large * 1024 )) "$run/pw-huge" >/dev/null
+printf 'huge\tpackwell split 1 GiB piece\t0\t%s\n' \
+  "$(awk -F': ' '/Maximum resident set size/ {print $2}' "$run/huge.peak")" >> "$results"
 
-python3 - "$results" <<'PY'
-import sys, statistics, collections
-times = collections.defaultdict(list)
-peaks = {}
-for line in open(sys.argv[1]):
-    a, b, c = line.rstrip("\n").split("\t")
-    if a == "peak":
-        peaks[b] = int(c)
-    else:
-        times[(a, b)].append(float(c))
-med = {k: statistics.median(v) for k, v in times.items()}
-print()
-print("%-10s %-16s %10s %10s %10s" % ("case", "command", "median s", "min s", "max s"))
-for (case, cmd), v in sorted(times.items()):
-    print("%-10s %-16s %10.3f %10.3f %10.3f" % (case, cmd, med[(case, cmd)], min(v), max(v)))
-print()
-# Medians, and the best runs as well: on a busy shared machine the fastest
-# run of each command is the one least disturbed by others.
-def ratio(case, a, b, goal):
-    r = med[(case, a)] / med[(case, b)]
-    best = min(times[(case, a)]) / min(times[(case, b)])
-    print("%-10s %-16s / %-10s = %5.2fx median, %5.2fx best  (goal <= %.2fx: %s)"
-          % (case, a, b, r, best, goal, "met" if r <= goal else "NOT met"))
-for tag in ("512m", "1g"):
-    ratio("split-" + tag, "packwell split", "split -b", 1.0)
-    if tag == "1g":
-        ratio("split-" + tag, "packwell split", "cp", 1.1)
-    else:
-        c = "split-" + tag
-        print("%-10s %-16s / %-10s = %5.2fx median, %5.2fx best" % (c, "packwell split", "cp",
-              med[(c, "packwell split")] / med[(c, "cp")], min(times[(c, "packwell split")]) / min(times[(c, "cp")])))
-    ratio("join-" + tag, "packwell join", "cat", 1.0)
-print()
-print("peak resident memory (goal for packwell: < 32 MiB)")
-for name, kib in peaks.items():
-    print("  %-40s %8.1f MiB" % (name, kib / 1024))
-PY
+echo
+python3 "$common/summary.py" table "$results"
+echo
+for tag in ${small}m ${large}m; do
+  python3 "$common/summary.py" ratio "$results" "split-$tag" "packwell split" "split -b" 1.0 \
+    "split_join: packwell split $tag <= 1x GNU split -b"
+  python3 "$common/summary.py" ratio "$results" "join-$tag" "packwell join" "cat" 1.0 \
+    "split_join: packwell join $tag <= 1x cat"
+done
+python3 "$common/summary.py" ratio "$results" split-${large}m "packwell split" "cp" 1.1 \
+  "split_join: packwell split ${large}m ($((large_piece_kib / 1024)) MiB pieces) <= 1.1x cp"
+for c in split-${small}m/"packwell split" join-${small}m/"packwell join" split-${large}m/"packwell split" \
+         join-${large}m/"packwell join" \
+         huge/"packwell split 1 GiB piece"; do
+  python3 "$common/summary.py" peak "$results" "${c%%/*}" "${c#*/}" 32 "split_join: peak memory ${c%%/*} < 32 MiB"
+done

@@ -1,60 +1,102 @@
 #!/usr/bin/env bash
-# Unzip benchmark: listing a 100,000-entry archive and extracting a ~205 MiB
-# tree, against Info-ZIP unzip, 7z and bsdtar, in one run, printing ratios.
-#   bench/unzip/run.sh [BIN_DIR]   (default: build/bin)
-# Goals: listing <= 0.5x `unzip -l`, extraction <= 0.35x `unzip`, peak memory
-# under 300 MiB.
+# Unzip benchmark, in one run, printing ratios:
+#  - listing: `packwell list` against `unzip -l` on a 100,000-entry archive
+#    (goal: at most 0.5x unzip -l's wall time);
+#  - extraction: `packwell unzip --folder-names` against Info-ZIP unzip,
+#    `7z x` and `bsdtar -x` on an Info-ZIP archive (zip -r -6) of the zip
+#    benchmark's ~200 MiB system tree (goal: at most 0.35x unzip's wall time,
+#    peak memory under 300 MiB).
+#
+#   bench/unzip/run.sh [BUILD_DIR]
+# Environment: BENCH_WORK (scratch, default BUILD_DIR/bench-work; inputs are
+# kept there between runs), TREE_MIB (200), ROUNDS (5 for listing, 3 for
+# extraction: LIST_ROUNDS, ROUNDS). uzdrive (the engine alone) is timed too
+# when ENGINE=1.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-bin=$(cd "${1:-build/bin}" && pwd)
-work=${UZBENCH_DIR:-/tmp/packwell-uzbench}
-runs=${UZBENCH_RUNS:-5}
-py=$(command -v /usr/bin/python3 || command -v python3)
+common=$here/../common
+build=$(cd "${1:-$here/../../build}" && pwd)
+bin=$build/bin
+work=${BENCH_WORK:-$build/bench-work}
+mib=${TREE_MIB:-200}
+rounds=${ROUNDS:-3}
+list_rounds=${LIST_ROUNDS:-5}
+export BENCH_NAME=${BENCH_NAME:-unzip}
+for tool in hyperfine /usr/bin/time zip unzip 7z bsdtar python3; do
+  command -v "$tool" >/dev/null || { echo "missing tool: $tool (scripts/install-deps)" >&2; exit 2; }
+done
+[ -x "$bin/packwell" ] || { echo "no packwell at $bin (build the packwell target)" >&2; exit 2; }
+packwell=$bin/packwell
+
 mkdir -p "$work"
-cd "$work"
-
-if [ ! -f many.zip ]; then
-  echo "making many.zip (100,000 entries)"
-  "$py" "$here/maketree.py" many many.zip.part && mv many.zip.part many.zip
+many=$work/many-100000.zip
+if [ ! -f "$many" ]; then
+  echo "== making $many (100,000 entries)"
+  python3 "$here/maketree.py" many "$many.part" && mv "$many.part" "$many"
 fi
-if [ ! -f tree.zip ]; then
-  echo "making the ~205 MiB tree and its Info-ZIP archive"
-  rm -rf tree && mkdir tree && "$py" "$here/maketree.py" tree tree
-  zip -q -r tree.zip.part tree && mv tree.zip.part tree.zip
+tree=$work/systree-$mib
+if [ ! -d "$tree" ]; then
+  echo "== building the data tree in $tree"
+  python3 "$common/systree.py" "$tree" "$mib"
+fi
+treezip=$work/systree-$mib.zip
+if [ ! -f "$treezip" ]; then
+  echo "== zipping the tree with zip -r -6"
+  (cd "$tree" && zip -q -r -6 "$treezip.part" . ) && mv "$treezip.part" "$treezip"
 fi
 
-packwell=""
-[ -x "$bin/packwell" ] && packwell="$bin/packwell"
+run=$work/unzip-run
+[ ! -e "$run" ] || mv "$run" "$work/trash-unzip-run.$(date +%s%N)"
+mkdir -p "$run/old"
+times=$run/times.tsv
 
-ratios() {  # ratios of each command's mean to the reference command's
-  "$py" - "$1" "$2" <<'PY'
-import json, sys
-res = json.load(open(sys.argv[1]))['results']
-ref = next(r for r in res if r['command'] == sys.argv[2])
-for r in res:
-    print('  %-58s %8.3f s  %5.2fx of %s' % (r['command'][:58], r['mean'], r['mean'] / ref['mean'], sys.argv[2].split()[0] + ' ' + sys.argv[2].split()[1]))
-PY
-}
+echo "== listing 100,000 entries ($list_rounds rounds after a warm-up, commands alternating)"
+set -- \
+  "packwell list" "" "$packwell list $many >/dev/null" \
+  "unzip -l" "" "unzip -l $many >/dev/null" \
+  "unzip -Z1" "" "unzip -Z1 $many >/dev/null" \
+  "7z l" "" "7z l $many >/dev/null" \
+  "bsdtar -tvf" "" "bsdtar -tvf $many >/dev/null"
+if [ "${ENGINE:-0}" = 1 ] && [ -x "$bin/uzdrive" ]; then
+  set -- "$@" "engine list" "" "$bin/uzdrive list $many >/dev/null"
+fi
+python3 "$common/alternate.py" --label list --rounds "$list_rounds" --out "$times" --work "$run" "$@"
+[ "$("$packwell" list "$many" | wc -l)" = 100000 ] || echo "   WARNING: packwell list did not print 100,000 lines"
 
-echo "== listing 100,000 entries"
-cmds=("unzip -l many.zip" "unzip -Z1 many.zip" "7z l many.zip" "bsdtar -tvf many.zip" "$bin/uzdrive list many.zip")
-[ -n "$packwell" ] && cmds+=("$packwell list many.zip")
-hyperfine -N --warmup 2 --runs "$runs" --export-json list.json --output=null "${cmds[@]}" >/dev/null
-ratios list.json "unzip -l many.zip"
+echo "== extracting $(du -sm "$tree" | cut -f1) MiB in $(find "$tree" -type f | wc -l) files ($rounds rounds after a warm-up)"
+# Each command's previous output folder is moved aside (not deleted) and
+# flushed; a fresh empty folder is the target.
+prep() { echo "sh -c '[ ! -e $run/$1 ] || mv $run/$1 $run/old/$1.\$(date +%s%N); mkdir $run/$1; sync'"; }
+set -- \
+  "packwell unzip" "$(prep o-packwell)" "$packwell unzip $treezip $run/o-packwell --folder-names" \
+  "unzip" "$(prep o-unzip)" "unzip -q -o $treezip -d $run/o-unzip" \
+  "7z x" "$(prep o-7z)" "7z x -y -o$run/o-7z $treezip >/dev/null" \
+  "bsdtar -x" "$(prep o-bsdtar)" "bsdtar -xf $treezip -C $run/o-bsdtar"
+if [ "${ENGINE:-0}" = 1 ] && [ -x "$bin/uzdrive" ]; then
+  set -- "$@" "engine extract" "$(prep o-engine)" "$bin/uzdrive x $treezip $run/o-engine"
+fi
+python3 "$common/alternate.py" --label extract --rounds "$rounds" --out "$times" --work "$run" "$@"
+if diff -r "$tree" "$run/o-packwell" >/dev/null; then
+  echo "   packwell's output is identical to the tree"
+else
+  echo "   WARNING: packwell's output differs from the tree"
+fi
 
-echo "== extracting the tree ($(du -sh tree | cut -f1), $(find tree -type f | wc -l) files)"
-# Old output is moved aside (not deleted) between runs, then removed at the end.
-prep='for d in o-unzip o-7z o-bsdtar o-engine o-packwell; do [ -e $d ] && mv $d old/$d.$RANDOM$RANDOM; done; mkdir -p o-bsdtar; true'
-mkdir -p old
-cmds=("unzip -q -o tree.zip -d o-unzip" "7z x -y -oo-7z tree.zip" "bsdtar -xf tree.zip -C o-bsdtar"
-      "$bin/uzdrive x tree.zip o-engine")
-[ -n "$packwell" ] && cmds+=("$packwell unzip tree.zip o-packwell --folder-names")
-hyperfine --warmup 1 --runs "$runs" --prepare "$prep" --export-json extract.json --output=null "${cmds[@]}" >/dev/null
-ratios extract.json "unzip -q -o tree.zip -d o-unzip"
-diff -r tree o-engine/tree >/dev/null && echo "  engine output identical to the tree" || echo "  ENGINE OUTPUT DIFFERS"
+echo
+python3 "$common/summary.py" table "$times"
+echo
+python3 "$common/summary.py" ratio "$times" list "packwell list" "unzip -l" 0.5 \
+  "unzip: packwell list (100,000 entries) <= 0.5x unzip -l"
+python3 "$common/summary.py" ratio "$times" extract "packwell unzip" "unzip" 0.35 \
+  "unzip: packwell unzip --folder-names <= 0.35x unzip"
+for peer in "7z x" "bsdtar -x"; do
+  python3 "$common/summary.py" ratio "$times" extract "packwell unzip" "$peer" 1.0 \
+    "unzip: packwell unzip --folder-names vs $peer (ahead: < 1x)"
+done
+python3 "$common/summary.py" peak "$times" extract "packwell unzip" 300 \
+  "unzip: packwell unzip peak memory < 300 MiB"
+python3 "$common/summary.py" peak "$times" list "packwell list" 300 \
+  "unzip: packwell list peak memory < 300 MiB"
 
-echo "== peak memory"
-for c in "$bin/uzdrive x tree.zip o-mem" ${packwell:+"$packwell unzip tree.zip o-mem2 --folder-names"}; do
-  /usr/bin/time -f "  %M KiB  $c" $c >/dev/null
-done 2>&1 | grep KiB
-rm -rf old o-mem o-mem2
+mv "$run" "$work/trash-unzip-run.$(date +%s%N)"
+[ -n "${BENCH_DEFER_CLEANUP:-}" ] || rm -rf "$work"/trash-unzip-run.*

@@ -1,74 +1,84 @@
-#!/bin/sh
-# Times the zip engine against Info-ZIP zip, 7z and bsdtar on one ~200 MiB
-# tree of system files and prints wall-time ratios and archive sizes.
-#   run.sh BUILD_DIR      (the data tree is kept in BUILD_DIR/bench-zip)
-set -eu
-BUILD=$(cd "${1:-build}" && pwd)
-BIN=$BUILD/bin
-WORK=$BUILD/bench-zip
-TREE=$WORK/tree
-mkdir -p "$WORK"
+#!/usr/bin/env bash
+# packwell zip-folder against Info-ZIP zip -r -6, 7z a -tzip -mx=5 -mmt=2 and
+# bsdtar --format zip, in one run on one ~200 MiB tree of system files
+# (headers, documentation with its .gz files, shared libraries). Prints the
+# wall-time ratios, archive sizes and peak memory, and checks the goals:
+# at most 0.25x the time of zip -r, an archive no larger than zip -r's, peak
+# memory under 300 MiB.
+#
+#   bench/zip/run.sh [BUILD_DIR]
+# Environment: BENCH_WORK (scratch, default BUILD_DIR/bench-work; the tree is
+# kept there between runs), TREE_MIB (200), ROUNDS (3), ENGINE=1 also times
+# bench_zipengine (the engine without the control and CLI).
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+common=$here/../common
+build=$(cd "${1:-$here/../../build}" && pwd)
+bin=$build/bin
+work=${BENCH_WORK:-$build/bench-work}
+mib=${TREE_MIB:-200}
+rounds=${ROUNDS:-3}
+export BENCH_NAME=${BENCH_NAME:-zip}
+for tool in hyperfine /usr/bin/time zip 7z bsdtar python3; do
+  command -v "$tool" >/dev/null || { echo "missing tool: $tool (scripts/install-deps)" >&2; exit 2; }
+done
+[ -x "$bin/packwell" ] || { echo "no packwell at $bin (build the packwell target)" >&2; exit 2; }
 
-if [ ! -d "$TREE" ]; then
-  echo "building the data tree in $TREE"
-  python3 - "$TREE" <<'PY'
-import os, shutil, sys
-tree = sys.argv[1]
-def take(src_root, budget, dest, want):
-    used = 0
-    for dirpath, dirs, files in os.walk(src_root):
-        dirs.sort()
-        for f in sorted(files):
-            p = os.path.join(dirpath, f)
-            if os.path.islink(p) or not os.path.isfile(p) or not want(f):
-                continue
-            size = os.path.getsize(p)
-            if size == 0 or size > 24 << 20 or used + size > budget:
-                continue
-            d = os.path.join(tree, dest, os.path.relpath(dirpath, src_root))
-            os.makedirs(d, exist_ok=True)
-            shutil.copy2(p, os.path.join(d, f))
-            used += size
-    return used
-a = take("/usr/include", 80 << 20, "include", lambda f: True)
-b = take("/usr/share/doc", 40 << 20, "doc", lambda f: True)
-c = take("/usr/lib/x86_64-linux-gnu", 80 << 20, "lib", lambda f: ".so" in f)
-print("headers %.1f MiB, documentation %.1f MiB, libraries %.1f MiB" % (a / 2**20, b / 2**20, c / 2**20))
-PY
+tree=$work/systree-$mib
+mkdir -p "$work"
+if [ ! -d "$tree" ]; then
+  echo "== building the data tree in $tree"
+  python3 "$common/systree.py" "$tree" "$mib"
 fi
-echo "tree: $(du -sm "$TREE" | cut -f1) MiB in $(find "$TREE" -type f | wc -l) files"
+echo "== tree: $(du -sm "$tree" | cut -f1) MiB in $(find "$tree" -type f | wc -l) files"
 
-cd "$WORK"
-# Old outputs are moved aside, not deleted, between runs.
-prep() { echo "mkdir -p old && for f in $*; do [ -e \$f ] && mv -f \$f old/ || true; done"; }
-CMDS="engine zip 7z bsdtar"
+run=$work/zip-run
+[ ! -e "$run" ] || mv "$run" "$work/trash-zip-run.$(date +%s%N)"
+mkdir -p "$run/old"
+times=$run/times.tsv
+# Each command's previous archive is moved aside, never deleted between runs,
+# and what earlier runs wrote is flushed so no run pays another's write-back.
+prep() { echo "sh -c '[ ! -e $run/$1 ] || mv $run/$1 $run/old/$1.\$(date +%s%N); sync'"; }
+
 set -- \
-  --prepare "$(prep out-engine.zip)" -n engine "$BIN/bench_zipengine $WORK/out-engine.zip $TREE" \
-  --prepare "$(prep out-zip.zip)" -n zip "cd $TREE && zip -q -r -6 $WORK/out-zip.zip ." \
-  --prepare "$(prep out-7z.zip)" -n 7z "cd $TREE && 7z a -bd -tzip -mx=5 -mmt=2 $WORK/out-7z.zip . >/dev/null" \
-  --prepare "$(prep out-bsdtar.zip)" -n bsdtar "cd $TREE && bsdtar --format zip -cf $WORK/out-bsdtar.zip ."
-if [ -x "$BIN/packwell" ]; then
-  set -- "$@" --prepare "$(prep out-cli.zip)" -n packwell \
-    "$BIN/packwell zip-folder $WORK/out-cli.zip $TREE '*.*' --keep-folder >/dev/null"
-  CMDS="$CMDS packwell"
+  "packwell zip-folder" "$(prep packwell.zip)" "$bin/packwell zip-folder $run/packwell.zip $tree '*.*' --keep-folder >/dev/null" \
+  "zip -r -6" "$(prep zip.zip)" "cd $tree && zip -q -r -6 $run/zip.zip ." \
+  "7z -mx=5 -mmt=2" "$(prep 7z.zip)" "cd $tree && 7z a -bd -tzip -mx=5 -mmt=2 $run/7z.zip . >/dev/null" \
+  "bsdtar --format zip" "$(prep bsdtar.zip)" "cd $tree && bsdtar --format zip -cf $run/bsdtar.zip ."
+if [ "${ENGINE:-0}" = 1 ] && [ -x "$bin/bench_zipengine" ]; then
+  set -- "$@" "engine alone" "$(prep engine.zip)" "$bin/bench_zipengine $run/engine.zip $tree"
 fi
-hyperfine --warmup 1 --runs "${RUNS:-3}" --export-json "$WORK/times.json" "$@"
+echo "== zipping ($rounds rounds after a warm-up, commands alternating)"
+python3 "$common/alternate.py" --label zip --rounds "$rounds" --out "$times" --work "$run" "$@"
 
-/usr/bin/time -f "%M" -o "$WORK/engine-rss.txt" "$BIN/bench_zipengine" "$WORK/out-engine-rss.zip" "$TREE"
-mv -f "$WORK/out-engine-rss.zip" old/ 2>/dev/null || true
+unzip -tq "$run/packwell.zip" >/dev/null && echo "   packwell's archive tests OK with unzip -t"
+n_pw=$(unzip -Z1 "$run/packwell.zip" | grep -vc '/$' || true)
+n_zip=$(unzip -Z1 "$run/zip.zip" | grep -vc '/$' || true)
+[ "$n_pw" = "$n_zip" ] || echo "   WARNING: packwell stored $n_pw files, zip -r $n_zip"
 
-python3 - "$WORK" <<'PY'
-import json, os, sys
-work = sys.argv[1]
-res = {r["command"]: r["mean"] for r in json.load(open(os.path.join(work, "times.json")))["results"]}
-files = {"engine": "out-engine.zip", "zip": "out-zip.zip", "7z": "out-7z.zip", "bsdtar": "out-bsdtar.zip",
-         "packwell": "out-cli.zip"}
-base_t, base_s = res["zip"], os.path.getsize(os.path.join(work, files["zip"]))
-print("\n%-10s %9s %9s %12s %9s" % ("tool", "time s", "x zip", "size bytes", "x zip"))
-for name, t in res.items():
-    s = os.path.getsize(os.path.join(work, files[name]))
-    print("%-10s %9.2f %9.3f %12d %9.3f" % (name, t, t / base_t, s, s / base_s))
-rss = int(open(os.path.join(work, "engine-rss.txt")).read().split()[-1]) / 1024
-print("\nengine peak memory: %.0f MiB (goal: under 300)" % rss)
-print("goal: engine time at most 0.25x zip -r, size no larger than zip -r")
-PY
+echo
+python3 "$common/summary.py" table "$times"
+echo
+printf '  %-22s %14s %8s\n' archive bytes "x zip"
+zbytes=$(stat -c %s "$run/zip.zip")
+for f in packwell zip 7z bsdtar engine; do
+  [ -e "$run/$f.zip" ] || continue
+  b=$(stat -c %s "$run/$f.zip")
+  printf '  %-22s %14d %8.4f\n' "$f.zip" "$b" "$(python3 -c "print($b / $zbytes)")"
+done
+echo
+python3 "$common/summary.py" ratio "$times" zip "packwell zip-folder" "zip -r -6" 0.25 \
+  "zip: packwell zip-folder time <= 0.25x zip -r -6"
+for peer in "7z -mx=5 -mmt=2" "bsdtar --format zip"; do
+  python3 "$common/summary.py" ratio "$times" zip "packwell zip-folder" "$peer" 0.25 \
+    "zip: packwell zip-folder time <= 0.25x $peer"
+done
+python3 "$common/summary.py" value "$(python3 -c "print($(stat -c %s "$run/packwell.zip") / $zbytes)")" 1.0 x \
+  "zip: archive size <= zip -r's"
+python3 "$common/summary.py" peak "$times" zip "packwell zip-folder" 300 "zip: packwell zip-folder peak memory < 300 MiB"
+
+# Everything is measured: now the output may go.
+# (run-all sets BENCH_DEFER_CLEANUP and deletes everything at its very end, so
+# that the next benchmark does not pay for this one's mass deletion.)
+mv "$run" "$work/trash-zip-run.$(date +%s%N)"
+[ -n "${BENCH_DEFER_CLEANUP:-}" ] || rm -rf "$work"/trash-zip-run.*
