@@ -6,6 +6,7 @@
 #include <signal.h>
 
 #include <chrono>
+#include <functional>
 #include <random>
 #include <set>
 #include <sstream>
@@ -18,7 +19,7 @@ using std::chrono::milliseconds;
 
 namespace {
 
-constexpr int kRuns = 24;
+constexpr int kRuns = 20;
 constexpr std::uint32_t kSeed = 20240607;
 
 // The temporary names of the writers: the zip engine's <archive>.XXXXXX,
@@ -41,13 +42,19 @@ protected:
         writeFile(dir / "photo.raw", patternBytes(1024 * 1024, 22));
     }
 
-    // How long an uninterrupted run takes, so the kills spread over all of it.
-    milliseconds measure(const std::string& program, const std::vector<std::string>& args) {
-        auto start = std::chrono::steady_clock::now();
-        auto r = run(program, args);
-        EXPECT_EQ(r.exitCode, 0) << r.err;
-        auto took = std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - start);
-        return std::max(took, milliseconds(5));
+    // How long an uninterrupted run takes (the quickest of three, `reset`
+    // before each), so the kills spread over all of it.
+    milliseconds measure(const std::string& program, const std::vector<std::string>& args,
+                         const std::function<void()>& reset = [] {}) {
+        milliseconds quickest = milliseconds::max();
+        for (int i = 0; i < 3; ++i) {
+            reset();
+            auto start = std::chrono::steady_clock::now();
+            auto r = run(program, args);
+            EXPECT_EQ(r.exitCode, 0) << r.err;
+            quickest = std::min(quickest, std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - start));
+        }
+        return std::max(quickest, milliseconds(5));
     }
 
     // Runs and kills after a random moment within 1.2 times `length`; true
@@ -124,7 +131,7 @@ TEST_F(CrashSafety, ZipKilledLeavesNoArchiveOrACompleteOne) {
     // temporaries of the killed ones in its scan.
     const std::string archive = dir / "tree/backup.zip";
     const std::vector<std::string> args{"zip-folder", archive, dir / "tree", "*.*", "--keep-folder"};
-    const milliseconds length = measure(packwellProgram(), args);
+    const milliseconds length = measure(packwellProgram(), args, [&] { fs::remove(archive); });
     fs::remove(archive);
     Tally t("Crash safety", "zip (new archive)", std::to_string(kRuns) + " kill -9 at random moments",
             "files zipped intact; archive absent or complete; next run works, stores no temporary");
@@ -157,7 +164,8 @@ TEST_F(CrashSafety, AddKilledLeavesTheOldArchiveOrTheNewOne) {
     ASSERT_EQ(runPackwell({"zip-folder", archive, dir / "tree", "*.*", "--keep-folder"}).exitCode, 0);
     fs::copy_file(archive, dir / "pristine.zip.orig");
     const std::vector<std::string> args{"add", archive, dir / "photo.raw"};
-    const milliseconds length = measure(packwellProgram(), args);
+    auto restore = [&] { fs::copy_file(dir / "pristine.zip.orig", archive, fs::copy_options::overwrite_existing); };
+    const milliseconds length = measure(packwellProgram(), args, restore);
     std::set<std::string> grown = kTree;
     grown.insert("photo.raw");
     Tally t("Crash safety", "add (existing archive)", std::to_string(kRuns) + " kill -9 at random moments",
@@ -194,7 +202,8 @@ TEST_F(CrashSafety, DeleteKilledLeavesTheOldArchiveOrTheNewOne) {
     ASSERT_EQ(runPackwell({"add", archive, dir / "photo.raw"}).exitCode, 0);
     fs::copy_file(archive, dir / "pristine.zip.orig");
     const std::vector<std::string> args{archive, "ledger.txt"};
-    const milliseconds length = measure(zipDeleteProgram(), args);
+    auto restore = [&] { fs::copy_file(dir / "pristine.zip.orig", archive, fs::copy_options::overwrite_existing); };
+    const milliseconds length = measure(zipDeleteProgram(), args, restore);
     std::set<std::string> full = kTree, shrunk = kTree;
     full.insert("photo.raw");
     shrunk.insert("photo.raw");
@@ -235,7 +244,7 @@ TEST_F(CrashSafety, JoinKilledLeavesNoPartialFile) {
     fs::remove(dir / "movie.avi");
     const std::string joined = dir / "pieces/movie.avi";
     const std::vector<std::string> args{"join", dir / "pieces/movie.001"};
-    const milliseconds length = measure(packwellProgram(), args);
+    const milliseconds length = measure(packwellProgram(), args, [&] { fs::remove(joined); });
     fs::remove(joined);
     Tally t("Crash safety", "join", std::to_string(kRuns) + " kill -9 at random moments",
             "pieces byte-identical; joined file absent or complete; next run works");
