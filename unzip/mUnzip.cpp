@@ -257,7 +257,8 @@ void UnzipListingCallback(std::uint32_t compressedSize, std::uint32_t size, std:
     std::string folder, name, methodName;
     double date = 0;
     try {
-        SplitEntryPath(path ? std::string(path, strnlen(path, 4096)) : std::string(), folder, name);
+        // Entry names run up to the format's 65,535 bytes.
+        SplitEntryPath(path ? std::string(path, strnlen(path, 65535)) : std::string(), folder, name);
     } catch (...) {
     }
     try {

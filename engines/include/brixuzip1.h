@@ -88,7 +88,9 @@ typedef struct USERFUNCTIONS {
     uint16_t cchComment;
 } USERFUNCTIONS;
 
-/* Name lists: slots 0..n-1 the names, slot n ""; for n = 0 slot 0 is "". */
+/* Name lists: slots 0..n-1 the names, slot n ""; for n = 0 slot 0 is "".
+ * A name is a wildcard pattern ("*", "?", "[...]"), except that a name which
+ * is exactly an entry's stored name picks that entry alone. */
 #define UNZIP_NAME_SLOTS 1024
 typedef struct UZNAMES {
     const char* name[UNZIP_NAME_SLOTS];

@@ -14,7 +14,7 @@ extern "C" {
 /* The option record (ZpSetOptions). Flags hold 1 or 0. */
 typedef struct ZPOPT {
     const char* Date;        /* date text (unused, NULL) */
-    const char* szRootDir;   /* root folder (the caller also makes it current) */
+    const char* szRootDir;   /* root folder; the caller also makes it current, so a relative one means the current folder */
     const char* szTempDir;   /* temporary folder (unused, NULL) */
     int32_t fTemp;           /* engine option (unused) */
     int32_t fSuffix;         /* engine option (unused) */

@@ -408,6 +408,14 @@ private:
         excludeMatcher_ = std::make_unique<NameMatcher>(excludes_, opts_.C_flag != 0);
 
         const zip_int64_t n = zip_get_num_entries(za_.get(), 0);
+        if (!includes_.empty() || !excludes_.empty()) {
+            std::vector<std::string> names;
+            names.reserve(static_cast<std::size_t>(n));
+            for (zip_int64_t i = 0; i < n; ++i)
+                if (const char* s = zip_get_name(za_.get(), static_cast<zip_uint64_t>(i), 0)) names.emplace_back(s);
+            includeMatcher_->preferLiteral(names);
+            excludeMatcher_->preferLiteral(names);
+        }
         std::vector<Item> items;
         items.reserve(static_cast<std::size_t>(n));
         std::uint64_t totalSize = 0;

@@ -223,6 +223,27 @@ bool NameMatcher::matches(const std::string& name) {
     return any;
 }
 
+void NameMatcher::preferLiteral(const std::vector<std::string>& names) {
+    if (wild_.empty()) return;
+    std::unordered_set<std::u32string> present;
+    for (const std::string& n : names) {
+        std::string t = n;
+        for (auto& c : t)
+            if (c == '\\') c = '/';
+        present.insert(fold(t));
+    }
+    for (std::size_t k = 0; k < wild_.size();) {
+        if (!present.count(wild_[k])) {
+            ++k;
+            continue;
+        }
+        exact_.insert(wild_[k]);
+        exactIndex_.emplace_back(std::move(wild_[k]), wildIndex_[k]);
+        wild_.erase(wild_.begin() + static_cast<std::ptrdiff_t>(k));
+        wildIndex_.erase(wildIndex_.begin() + static_cast<std::ptrdiff_t>(k));
+    }
+}
+
 std::vector<std::string> NameMatcher::unmatched() const {
     std::vector<std::string> out;
     for (std::size_t i = 0; i < count_; ++i)

@@ -33,6 +33,10 @@ public:
     bool matches(const std::string& name);
     // Patterns that never matched, in list order.
     std::vector<std::string> unmatched() const;
+    // A pattern that is itself one of `names` (the archive's names) stands
+    // for that entry alone: callers list the entries they picked by name,
+    // and "photo [1].jpg" must not mean "photo 1.jpg".
+    void preferLiteral(const std::vector<std::string>& names);
 
 private:
     std::u32string fold(const std::string& s) const;

@@ -102,7 +102,10 @@ public:
             eol_ = Eol::CrLfToLf;
         else if (o.fLF_CRLF)
             eol_ = Eol::LfToCrLf;
-        root_ = trimmed(st_.root.c_str()).empty() ? std::string() : st_.root;
+        // The caller has made the root folder current before the run: an
+        // absolute root names the same folder again, a relative one would be
+        // taken twice (root/root/name), so only an absolute one is applied.
+        root_ = (trimmed(st_.root.c_str()).empty() || st_.root[0] != '/') ? std::string() : st_.root;
         archive_ = fs(archiveArg_);
     }
 

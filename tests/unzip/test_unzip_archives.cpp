@@ -133,6 +133,25 @@ TEST_F(ArchiveTest, SelectedEntriesWithTheirFolders) {
     EXPECT_FALSE(fs::exists(out + "/a.txt"));
 }
 
+// A selected entry whose name holds wildcard characters is still extracted:
+// the include list names it literally.
+TEST_F(ArchiveTest, SelectedNamesWithBracketsAreExtracted) {
+    pyZip(archive,
+          "z.writestr('photo [1].jpg', 'one')\n"
+          "z.writestr('photo 1.jpg', 'other')\n"
+          "z.writestr('b.txt', 'b')\n");
+    auto u = std::make_shared<cUnzip>();
+    u->ZipFile(archive);
+    u->Directory();
+    ASSERT_EQ(u->FileCount(), 3);
+    u->FileSelected(2, false);
+    u->UnzipFolder(out);
+    EXPECT_TRUE(u->Unzip());
+    EXPECT_EQ(pwtest::readFile(out + "/photo [1].jpg"), "one");
+    EXPECT_FALSE(fs::exists(out + "/photo 1.jpg"));
+    EXPECT_TRUE(fs::exists(out + "/b.txt"));
+}
+
 TEST_F(ArchiveTest, EncryptedEntriesAskUntilTheRightPasswordOrARefusal) {
     pwtest::writeFile(dir / "secret.txt", "top secret");
     ASSERT_EQ(sh("cd '" + dir.path().string() + "' && zip -q -P right enc.zip secret.txt"), 0);

@@ -91,6 +91,22 @@ TEST(UnzipDirectory, FolderEntriesAreDroppedAndNamesSplitAtTheLastSeparator) {
     for (int i = 1; i <= 4; ++i) EXPECT_TRUE(u->FileSelected(i));
 }
 
+// Entry names may be as long as the format allows (65,535 bytes); a long
+// path keeps its full folder, so the entry can still be picked by its path.
+TEST(UnzipDirectory, LongPathsAreReadWhole) {
+    std::string folder;
+    while (folder.size() < 6000) folder += (folder.empty() ? "" : "/") + std::string(100, 'd');
+    std::string path = folder + "/leaf.txt";
+    auto u = std::make_shared<cUnzip>();
+    {
+        Lister l(*u);
+        l.line(path.c_str());
+    }
+    ASSERT_EQ(u->FileCount(), 1);
+    EXPECT_EQ(u->FileName(1), "leaf.txt");
+    EXPECT_EQ(cUnzip::EntryPath(u->FileDirectory(1), u->FileName(1)), path);
+}
+
 TEST(UnzipDirectory, AddDirectoryEntryIgnoresEmptyAndNulNames) {
     cUnzip u;
     u.AddDirectoryEntry("", "f", 0, 1, 0, false, 0, "");

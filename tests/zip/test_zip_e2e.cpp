@@ -99,6 +99,21 @@ TEST_F(ZipEndToEnd, ZipFolderWithoutKeepFolderJunksNames) {
     EXPECT_EQ(entryNames(zip), (Texts{"empty.txt", "one.txt", "three.txt"}));
 }
 
+// A relative base folder is made current once: the names below it (and a
+// relative archive name) are taken from that folder, not from base/base.
+TEST_F(ZipEndToEnd, RelativeBasePathIsTakenFromTheFolderItNames) {
+    fs::current_path(dir.path());
+    auto z = std::make_shared<cZip>();
+    z->ZipFile("../rel.zip");
+    z->BasePath("tree");
+    z->StoreFolderNames(true);
+    z->AddFileSpec("one.txt");
+    z->AddFileSpec("sub/two.bin");
+    z->Zip();
+    EXPECT_EQ(z->LastResult(), 0) << z->LastMessage();
+    EXPECT_EQ(entryNames(dir / "rel.zip"), (Texts{"one.txt", "sub/two.bin"}));
+}
+
 TEST_F(ZipEndToEnd, OneFileThenAddAnother) {
     ctlPackwell control;
     EXPECT_TRUE(control.zipONEfile(tree + "/one.txt", zip, false));
