@@ -53,12 +53,15 @@ def main():
             if res.returncode != 0:
                 sys.stderr.write(res.stderr)
                 sys.exit("alternate.py: %s failed: %s" % (name, cmd))
-            t = json.load(open(js))["results"][0]["times"][0]
+            res0 = json.load(open(js))["results"][0]
+            t = res0["times"][0]
+            cpu = res0.get("user", 0) + res0.get("system", 0)
             if r == 0:
                 continue
             with open(a.out, "a") as f:
-                f.write("%s\t%s\t%.6f\t%d\n" % (a.label, name, t, peak_kib(pk)))
-            print("   round %d  %-28s %8.3f s  %7.1f MiB" % (r, name, t, peak_kib(pk) / 1024), flush=True)
+                f.write("%s\t%s\t%.6f\t%d\t%.6f\n" % (a.label, name, t, peak_kib(pk), cpu))
+            print("   round %d  %-28s %8.3f s  %7.1f MiB  CPU %6.2f s" % (r, name, t, peak_kib(pk) / 1024, cpu),
+                  flush=True)
 
 
 if __name__ == "__main__":

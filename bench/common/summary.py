@@ -21,11 +21,15 @@ import sys
 def load(path):
     times = collections.defaultdict(list)
     peaks = collections.defaultdict(int)
+    cpus = collections.defaultdict(list)
     for line in open(path):
-        label, name, t, pk = line.rstrip("\n").split("\t")
+        f = line.rstrip("\n").split("\t")
+        label, name, t, pk = f[:4]
         times[(label, name)].append(float(t))
         peaks[(label, name)] = max(peaks[(label, name)], int(pk))
-    return times, peaks
+        if len(f) > 4:
+            cpus[(label, name)].append(float(f[4]))
+    return times, peaks, cpus
 
 
 def record(goal, measured, met, detail=""):
@@ -43,7 +47,7 @@ def main():
         measured, goal, unit, text = float(sys.argv[2]), float(sys.argv[3]), sys.argv[4], sys.argv[5]
         record(text, "%.3g%s" % (measured, unit), measured <= goal)
         return
-    times, peaks = load(sys.argv[2])
+    times, peaks, cpus = load(sys.argv[2])
     if cmd == "table":
         print("  %-12s %-28s %5s %9s %9s %9s %9s" % ("case", "command", "runs", "median s", "min s", "max s", "peak MiB"))
         for (label, name), v in times.items():
@@ -54,8 +58,14 @@ def main():
         ta, tb = times[(label, a)], times[(label, b)]
         r = statistics.median(ta) / statistics.median(tb)
         best = min(ta) / min(tb)
-        record(text, "%.3fx" % r, r <= goal,
-               "(best runs %.3fx; %.3f s vs %.3f s median)" % (best, statistics.median(ta), statistics.median(tb)))
+        detail = "(best runs %.3fx; %.3f s vs %.3f s median" % (best, statistics.median(ta), statistics.median(tb))
+        # CPU time is far less disturbed by other users' load than wall time;
+        # it shows how much work each command does (not its parallelism).
+        ca, cb = cpus.get((label, a)), cpus.get((label, b))
+        if ca and cb and statistics.median(cb) > 0:
+            detail += "; CPU %.2f s vs %.2f s = %.3fx" % (statistics.median(ca), statistics.median(cb),
+                                                         statistics.median(ca) / statistics.median(cb))
+        record(text, "%.3fx" % r, r <= goal, detail + ")")
     elif cmd == "peak":
         label, name, mib, text = sys.argv[3], sys.argv[4], float(sys.argv[5]), sys.argv[6]
         got = peaks[(label, name)] / 1024

@@ -18,11 +18,11 @@ root=$(cd "$here/../.." && pwd)
 packwell=${PACKWELL_BIN:-$root/build/bin/packwell}
 work=${BENCH_DIR:-$root/build/bench-split-join}
 rounds=${ROUNDS:-3}
-# Sizes: SMALL_MIB in 720 KiB pieces, LARGE_MIB in pieces of a tenth of it
+# Sizes: SMALL_MIB in 720 KiB pieces, LARGE_MIB in pieces of 100/1024 of it
 # rounded down to MiB (100 MiB for 1 GiB). run-all --quick lowers them.
 small=${SMALL_MIB:-512}
 large=${LARGE_MIB:-1024}
-large_piece_kib=$(( large / 10 * 1024 ))
+large_piece_kib=$(( large * 100 / 1024 * 1024 ))
 for tool in hyperfine /usr/bin/time split cat cp python3; do
   command -v "$tool" >/dev/null || { echo "missing tool: $tool (scripts/install-deps)" >&2; exit 2; }
 done
