@@ -216,12 +216,19 @@ TEST_F(ExtractToTest, CheckBoxesSetTheOptions) {
 
 TEST_F(ExtractToTest, NewFolderIsMadeAndSelected) {
     const std::string made = folder(tmp, "one") + "/fresh";
+    pw::librarySettings().formExtractCaption = "Extract To";
     scripted.inputAnswers.push_back("fresh");
     auto dlg = run([&](frmExtractTo& d) {
         d.ICaptureBF_SelectionChanged(folder(tmp, "one"));
         child<QPushButton>(&d, "cmdNewFolder")->click();
         child<QPushButton>(&d, "cmdExtract")->click();
     });
+    // The question suggests the selected folder, under the library's title
+    // (not the dialog's caption).
+    ASSERT_EQ(scripted.inputBoxes.size(), 1u);
+    EXPECT_EQ(scripted.inputBoxes[0].prompt, "Please enter the folder name.");
+    EXPECT_EQ(scripted.inputBoxes[0].title, "");
+    EXPECT_EQ(scripted.inputBoxes[0].defaultText, folder(tmp, "one"));
     EXPECT_TRUE(fs::is_directory(made));
     EXPECT_EQ(dlg->SelectedFolder(), made);
     EXPECT_TRUE(scripted.messages.empty());
