@@ -13,6 +13,7 @@
 #include <QStatusBar>
 #include <QTreeView>
 #include <algorithm>
+#include <string_view>
 #include <vector>
 
 #include "browser/mFileIcons.h"
@@ -96,9 +97,12 @@ frmUnzip::frmUnzip() : QMainWindow(nullptr) {
     m_mnuFileTOP->setObjectName("mnuFileTOP");
     const char* fileCaptions[9] = {"&Open...", "Ex&tract...", "-", "", "", "", "", "-", "&Close"};
     for (int i = 0; i < 9; ++i) {
-        auto* a = new QAction(fileCaptions[i], this);
+        // A "-" caption makes the item a separator line (a separator with a
+        // text would be drawn as a section title showing the dash).
+        const bool separator = std::string_view(fileCaptions[i]) == "-";
+        auto* a = new QAction(separator ? QString() : QString(fileCaptions[i]), this);
         a->setObjectName(QStringLiteral("mnuFile%1").arg(i));
-        if (i == 2 || i == 7) a->setSeparator(true);
+        a->setSeparator(separator);
         if (i >= 3 && i <= 6) a->setCheckable(true);
         m_mnuFileTOP->addAction(a);
         connect(a, &QAction::triggered, this, [this, i] { mnuFile_Click(i); });

@@ -203,6 +203,11 @@ TEST_F(BrowserTest, LoadsEmptyWithItsInitialStates) {
     EXPECT_EQ(w->mnuEdit(0)->shortcut(), QKeySequence("Ctrl+A"));
     for (int i = 2; i <= 6; ++i) EXPECT_FALSE(w->mnuFile(i)->isVisible()) << i;
     EXPECT_TRUE(w->mnuFile(7)->isVisible());
+    // Separators are plain lines: no text that a menu would show as a title.
+    for (int i : {2, 7}) {
+        EXPECT_TRUE(w->mnuFile(i)->isSeparator()) << i;
+        EXPECT_TRUE(w->mnuFile(i)->text().isEmpty()) << i;
+    }
     EXPECT_EQ(w->mnuFile(8)->text(), "&Close");
     EXPECT_FALSE(w->mnuEdit(0)->isEnabled());
     EXPECT_FALSE(w->mnuEdit(1)->isEnabled());
