@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QMenu>
+#include <QScrollBar>
 #include <QProcess>
 #include <QPixmap>
 #include <QPushButton>
@@ -91,7 +92,14 @@ int main(int argc, char** argv) {
         auto* d = findVisible<frmExtractTo>();
         if (!d) { std::fprintf(stderr, "no extract-to dialog\n"); return; }
         d->BrowseObject()->Settings().SelectedFolder((scratch / "Extracted").string());
-        settle(20);
+        settle(75);
+        if (QTreeView* tree = d->BrowseObject()->Tree()) {
+            QModelIndex cur = tree->currentIndex();
+            std::printf("tree current [%s] expanded-parent %d rect y %d scroll %d/%d\n",
+                        cur.data().toString().toStdString().c_str(), tree->isExpanded(cur.parent()),
+                        tree->visualRect(cur).y(), tree->verticalScrollBar()->value(),
+                        tree->verticalScrollBar()->maximum());
+        }
         d->findChild<QCheckBox*>("chkOverwritePrompt")->setChecked(true);
         d->findChild<QCheckBox*>("chkUseFolderNames")->setChecked(false);
         save(d, out / "2-extractto.png");
