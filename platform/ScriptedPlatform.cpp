@@ -18,7 +18,9 @@ int ScriptedPlatform::messageBox(const std::string& text, MessageStyle style, co
     return 1;
 }
 
-std::string ScriptedPlatform::inputBox(const std::string& prompt, const std::string&, const std::string&) {
+std::string ScriptedPlatform::inputBox(const std::string& prompt, const std::string& title,
+                                       const std::string& defaultText) {
+    inputBoxes.push_back({prompt, title, defaultText});
     if (inputAnswers.empty()) throw std::logic_error("unexpected input box: " + prompt);
     std::string a = inputAnswers.front();
     inputAnswers.pop_front();

@@ -51,6 +51,10 @@ public:
 
     // Records.
     std::vector<Message> messages;
+    struct InputBox {
+        std::string prompt, title, defaultText;
+    };
+    std::vector<InputBox> inputBoxes;
     std::vector<std::string> overwriteQuestions;
     std::vector<WindowHandle> passwordOwners;
     std::vector<OpenFileName> chooserRecords;  // the records as the callers filled them

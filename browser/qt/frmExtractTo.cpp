@@ -185,8 +185,8 @@ void frmExtractTo::cmdPick_Click() {
 }
 
 void frmExtractTo::cmdNewFolder_Click() {
-    std::string answer = pw::platform().inputBox("Please enter the folder name.", windowTitle().toStdString(),
-                                                 m_sSelectedFolder);
+    // No title of its own: the input box shows the library's title.
+    std::string answer = pw::platform().inputBox("Please enter the folder name.", "", m_sSelectedFolder);
     if (answer.empty()) return;
     // A bare name is made inside the folder selected in the tree, never in
     // whatever folder the program happens to run in.

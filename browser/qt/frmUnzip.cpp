@@ -8,9 +8,12 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QResizeEvent>
 #include <QStatusBar>
 #include <QTreeView>
+#include <algorithm>
+#include <string_view>
 #include <vector>
 
 #include "browser/mFileIcons.h"
@@ -94,9 +97,12 @@ frmUnzip::frmUnzip() : QMainWindow(nullptr) {
     m_mnuFileTOP->setObjectName("mnuFileTOP");
     const char* fileCaptions[9] = {"&Open...", "Ex&tract...", "-", "", "", "", "", "-", "&Close"};
     for (int i = 0; i < 9; ++i) {
-        auto* a = new QAction(fileCaptions[i], this);
+        // A "-" caption makes the item a separator line (a separator with a
+        // text would be drawn as a section title showing the dash).
+        const bool separator = std::string_view(fileCaptions[i]) == "-";
+        auto* a = new QAction(separator ? QString() : QString(fileCaptions[i]), this);
         a->setObjectName(QStringLiteral("mnuFile%1").arg(i));
-        if (i == 2 || i == 7) a->setSeparator(true);
+        a->setSeparator(separator);
         if (i >= 3 && i <= 6) a->setCheckable(true);
         m_mnuFileTOP->addAction(a);
         connect(a, &QAction::triggered, this, [this, i] { mnuFile_Click(i); });
@@ -256,10 +262,13 @@ void frmUnzip::OpenZip(const std::string& path) {
     rows.reserve(static_cast<std::size_t>(count));
     // The rows made before a failing entry are shown; the failure goes on up.
     struct Commit {
-        frmUnzipListModel* model;
+        frmUnzip* w;
         std::vector<frmUnzipListModel::Row>& rows;
-        ~Commit() { model->append(std::move(rows)); }
-    } commit{m_model, rows};
+        ~Commit() {
+            w->m_model->append(std::move(rows));
+            w->FitNumberColumns();
+        }
+    } commit{this, rows};
     for (std::int32_t i = 1; i <= count; ++i) {
         frmUnzipListModel::Row r;
         r.index = i;
@@ -272,6 +281,30 @@ void frmUnzip::OpenZip(const std::string& path) {
         r.packed = m_cUnzip->FilePackedSize(i);
         r.folder = qs(m_cUnzip->FileDirectory(i));
         rows.push_back(std::move(r));
+    }
+}
+
+void frmUnzip::FitNumberColumns() {
+    // The lowest and highest value of each number column: the longest text is one of them.
+    std::int32_t low[2] = {0, 0}, high[2] = {0, 0};
+    for (int r = 0; r < m_model->rowCount(); ++r) {
+        const frmUnzipListModel::Row& row = m_model->row(r);
+        const std::int32_t v[2] = {row.size, row.packed};
+        for (int k = 0; k < 2; ++k) {
+            low[k] = std::min(low[k], v[k]);
+            high[k] = std::max(high[k], v[k]);
+        }
+    }
+    const QFontMetrics fm(m_lvwZip->font());
+    QHeaderView* header = m_lvwZip->header();
+    const int columns[2] = {frmUnzipListModel::ColSize, frmUnzipListModel::ColPacked};
+    for (int k = 0; k < 2; ++k) {
+        QString widest = QString::number(high[k]);
+        if (QString::number(low[k]).size() > widest.size()) widest = QString::number(low[k]);
+        // Every digit as wide as the widest one, so no number is ever cut.
+        widest.replace(QRegularExpression("[0-9]"), "8");
+        const int needed = fm.horizontalAdvance(widest) + 12;
+        if (header->sectionSize(columns[k]) < needed) header->resizeSection(columns[k], needed);
     }
 }
 
@@ -418,7 +451,16 @@ void frmUnzip::m_cUnzip_PasswordRequest(std::string& sPassword, bool& bCancel) {
         bCancel = true;
 }
 
-void frmUnzip::m_cUnzip_Progress(std::int32_t, const std::string& sMsg) { m_sbrPanel->setText(qs(sMsg)); }
+void frmUnzip::m_cUnzip_Progress(std::int32_t, const std::string& sMsg) {
+    m_sbrPanel->setText(qs(sMsg));
+    // The engine runs on this thread, so no paint happens until it returns:
+    // paint the message now, at most ten times a second so that an archive
+    // of many small entries is not slowed down by the painting.
+    if (m_sbrPanel->isVisible() && (!m_sbrPainted.isValid() || m_sbrPainted.elapsed() >= 100)) {
+        m_sbrPanel->repaint();
+        m_sbrPainted.start();
+    }
+}
 
 QString frmUnzip::statusText() const { return m_sbrPanel->text(); }
 

@@ -6,6 +6,7 @@
 // the way. It remembers its recent lists and options in the registry.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <array>
 #include <cstdint>
@@ -87,6 +88,8 @@ protected:
 
 private:
     void EnableControls();
+    // Widens the Size and Packed columns to their widest number (never narrows).
+    void FitNumberColumns();
     std::string GetExtractFolder();
     void Form_Resize();
     void Form_QueryUnload();
@@ -112,6 +115,7 @@ private:
     frmUnzipListModel* m_model = nullptr;
     QStatusBar* m_sbrMain = nullptr;
     QLabel* m_sbrPanel = nullptr;
+    QElapsedTimer m_sbrPainted;  // since the status text was last painted during a run
     QMenu* m_mnuFileTOP = nullptr;
     QMenu* m_mnuEditTOP = nullptr;
     QMenu* m_mnuHelpTOP = nullptr;

@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QTime>
 
 #include "platform/OleDate.h"
@@ -33,8 +34,14 @@ void frmUnzipListModel::append(std::vector<Row>&& rows) {
 QString frmUnzipListModel::formatDate(double oleDate) {
     const pw::DateParts p = pw::splitOleDate(oleDate);
     const QLocale locale;
+    // The short time shows hours and minutes only, also where the locale's
+    // short form has seconds (the C locale's "HH:mm:ss"): entries are dated
+    // to the minute.
+    static const QRegularExpression seconds(QStringLiteral("[.:]s{1,2}"));
+    QString timeFormat = locale.timeFormat(QLocale::ShortFormat);
+    timeFormat.remove(seconds);
     return locale.toString(QDate(p.year, p.month, p.day), QLocale::ShortFormat) + QLatin1Char(' ') +
-           locale.toString(QTime(p.hour, p.minute, p.second), QLocale::ShortFormat);
+           locale.toString(QTime(p.hour, p.minute, p.second), timeFormat);
 }
 
 int frmUnzipListModel::rowCount(const QModelIndex& parent) const {

@@ -144,13 +144,25 @@ void lumwFolderBrowse::BrowseForFolderCaptured(std::shared_ptr<ICaptureBF>& host
                          if (m_bEnded || !m_host || !m_model || selected.indexes().isEmpty()) return;
                          QModelIndex idx = selected.indexes().first();
                          if (!m_model->isDir(idx)) return;
+                         // Another folder chosen: stop keeping the requested one in view.
+                         if (m_model->filePath(idx) != m_sPendingScroll) m_sPendingScroll.clear();
                          m_host->ICaptureBF_SelectionChanged(m_model->filePath(idx).toStdString());
                      });
     QObject::connect(model, &QFileSystemModel::directoryLoaded, m_context.get(), [this](const QString& dir) {
         if (m_sPendingScroll.isEmpty() || !m_tree || !m_model) return;
+        // The folders above the shown one load in any order, and each one
+        // that arrives moves the rows below it: scroll again for every one of
+        // them, not only for the last.
+        const QString prefix = dir.endsWith(QLatin1Char('/')) ? dir : dir + QLatin1Char('/');
+        if (!m_sPendingScroll.startsWith(prefix)) return;
         QModelIndex idx = m_model->index(m_sPendingScroll);
         if (idx.isValid()) m_tree->scrollTo(idx, QAbstractItemView::PositionAtCenter);
-        if (QFileInfo(m_sPendingScroll).path() == dir) m_sPendingScroll.clear();
+    });
+    // The model sorts a loaded folder a moment later, which moves the rows again.
+    QObject::connect(model, &QAbstractItemModel::layoutChanged, m_context.get(), [this] {
+        if (m_sPendingScroll.isEmpty() || !m_tree || !m_model) return;
+        QModelIndex idx = m_model->index(m_sPendingScroll);
+        if (idx.isValid()) m_tree->scrollTo(idx, QAbstractItemView::PositionAtCenter);
     });
     // A host window that goes away ends the browse; the host is going away
     // too, so it is not called any more.

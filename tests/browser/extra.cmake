@@ -10,3 +10,13 @@ function(packwell_browser_test_deps)
   endforeach()
 endfunction()
 cmake_language(DEFER CALL packwell_browser_test_deps)
+
+# The browser against a real archive and the real unzip engine, with pictures
+# of each step (run under xvfb-run; not part of the test run).
+if(PACKWELL_WITH_QT)
+  add_executable(browser_realrun EXCLUDE_FROM_ALL ${CMAKE_CURRENT_LIST_DIR}/realrun.cpp)
+  target_link_libraries(browser_realrun PRIVATE PackwellDEMO Qt6::Widgets)
+  if(TARGET brixuzip1)
+    add_dependencies(browser_realrun brixuzip1 rarero10)
+  endif()
+endif()

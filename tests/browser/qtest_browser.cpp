@@ -28,6 +28,7 @@
 #include "control/LibrarySettings.h"
 #include "control/ctlPackwell.h"
 #include "platform/Error.h"
+#include "platform/OleDate.h"
 #include "platform/ScriptedPlatform.h"
 #include "platform/qt/QtPlatform.h"
 #include "registry/RegistryApi.h"
@@ -202,6 +203,11 @@ TEST_F(BrowserTest, LoadsEmptyWithItsInitialStates) {
     EXPECT_EQ(w->mnuEdit(0)->shortcut(), QKeySequence("Ctrl+A"));
     for (int i = 2; i <= 6; ++i) EXPECT_FALSE(w->mnuFile(i)->isVisible()) << i;
     EXPECT_TRUE(w->mnuFile(7)->isVisible());
+    // Separators are plain lines: no text that a menu would show as a title.
+    for (int i : {2, 7}) {
+        EXPECT_TRUE(w->mnuFile(i)->isSeparator()) << i;
+        EXPECT_TRUE(w->mnuFile(i)->text().isEmpty()) << i;
+    }
     EXPECT_EQ(w->mnuFile(8)->text(), "&Close");
     EXPECT_FALSE(w->mnuEdit(0)->isEnabled());
     EXPECT_FALSE(w->mnuEdit(1)->isEnabled());
@@ -243,6 +249,49 @@ TEST_F(BrowserTest, ListsEntriesWithKeysColumnsAndSharedIcons) {
     EXPECT_TRUE(w->mnuFile(3)->isVisible());
     EXPECT_EQ(w->mnuFile(3)->text().toStdString(), "&1) " + archive);
     EXPECT_TRUE(w->mnuFile(3)->isChecked());
+}
+
+TEST_F(BrowserTest, NumbersAreNeverCutAndTimesShowMinutesOnly) {
+    auto w = load(entry("small.txt", 10, 50) + entry("big.bin", 123456789, 1), archive);
+    QHeaderView* header = w->lvwZip()->header();
+    const QFontMetrics fm(w->lvwZip()->font());
+    EXPECT_GT(header->sectionSize(1), fm.horizontalAdvance("123456789"));
+    EXPECT_GT(header->sectionSize(3), fm.horizontalAdvance("1234567"));
+    // Small numbers keep the designed width.
+    const int sizeWidth = header->sectionSize(1);
+    w->OpenZip(archive);
+    EXPECT_EQ(header->sectionSize(1), sizeWidth);
+    engine().script(entry("tiny.txt", 5, 20));
+    w->OpenZip(archive);
+    EXPECT_EQ(header->sectionSize(1), sizeWidth);
+    // The C locale's short time has seconds; the list shows the minute.
+    QLocale::setDefault(QLocale::c());
+    EXPECT_EQ(frmUnzipListModel::formatDate(pw::makeOleDate(2001, 7, 14, 9, 30)).toStdString(), "14 Jul 2001 09:30");
+}
+
+TEST_F(BrowserTest, ProgressIsPaintedWhileTheEngineRuns) {
+    auto w = load(kThree, archive);
+    QApplication::processEvents();
+    // Paints of the status text that happen before control returns to the
+    // event loop: the only ones a user sees during a long extraction.
+    struct PaintSpy : QObject {
+        QStringList painted;
+        bool eventFilter(QObject* o, QEvent* e) override {
+            if (e->type() == QEvent::Paint) painted << static_cast<QLabel*>(o)->text();
+            return false;
+        }
+    } spy;
+    auto* panel = w->findChild<QLabel*>("sbrPanel1");
+    ASSERT_NE(panel, nullptr);
+    panel->installEventFilter(&spy);
+    engine().script("print\tinflating: a.txt\n");
+    onExtractTo([&](frmExtractTo& d) {
+        d.ICaptureBF_SelectionChanged((tmp.path() / "dest").string());
+        d.findChild<QPushButton*>("cmdExtract")->click();
+    });
+    w->cmdExtract_Click();
+    EXPECT_TRUE(spy.painted.contains("inflating: a.txt"));
+    panel->removeEventFilter(&spy);
 }
 
 TEST_F(BrowserTest, AnArchiveThatCannotBeReadLeavesEverythingEmpty) {

@@ -136,6 +136,31 @@ TEST_F(ExtractToTest, ComponentCallsItsHostInOrderAndEndsOnEscape) {
     EXPECT_TRUE(host->window.findChildren<QTreeView*>().isEmpty());
 }
 
+TEST_F(ExtractToTest, ArrowKeepsTheChosenFolderInViewWhileTheTreeLoads) {
+    // Many folders sort in around the chosen one after it was first shown.
+    for (int i = 0; i < 80; ++i) fs::create_directories(tmp.path() / "many" / ("f" + std::to_string(i)));
+    const std::string target = (tmp.path() / "many" / "f7").string();
+    bool inView = false;
+    auto dlg = run([&](frmExtractTo& d) {
+        child<QComboBox>(&d, "cboExtractTo")->setEditText(QString::fromStdString(target));
+        child<QPushButton>(&d, "cmdPick")->click();
+        QTreeView* tree = browse->Tree();
+        ASSERT_NE(tree, nullptr);
+        auto visible = [&] {
+            const QRect r = tree->visualRect(tree->currentIndex());
+            return tree->currentIndex().data().toString() == "f7" && r.isValid() &&
+                   tree->viewport()->rect().contains(r.center());
+        };
+        // Let the folders load and sort; the chosen one must stay in view.
+        QTest::qWait(300);
+        (void)QTest::qWaitFor(visible, 3000);
+        inView = visible();
+        child<QPushButton>(&d, "cmdExtract")->click();
+    }, "/");
+    EXPECT_TRUE(inView);
+    EXPECT_EQ(dlg->SelectedFolder(), target);
+}
+
 TEST_F(ExtractToTest, StartsWithRecentFoldersComboTextAndOptions) {
     recent = {"/recent/a", "/recent/b"};
     overwritePrompt = true;
@@ -216,12 +241,19 @@ TEST_F(ExtractToTest, CheckBoxesSetTheOptions) {
 
 TEST_F(ExtractToTest, NewFolderIsMadeAndSelected) {
     const std::string made = folder(tmp, "one") + "/fresh";
+    pw::librarySettings().formExtractCaption = "Extract To";
     scripted.inputAnswers.push_back("fresh");
     auto dlg = run([&](frmExtractTo& d) {
         d.ICaptureBF_SelectionChanged(folder(tmp, "one"));
         child<QPushButton>(&d, "cmdNewFolder")->click();
         child<QPushButton>(&d, "cmdExtract")->click();
     });
+    // The question suggests the selected folder, under the library's title
+    // (not the dialog's caption).
+    ASSERT_EQ(scripted.inputBoxes.size(), 1u);
+    EXPECT_EQ(scripted.inputBoxes[0].prompt, "Please enter the folder name.");
+    EXPECT_EQ(scripted.inputBoxes[0].title, "");
+    EXPECT_EQ(scripted.inputBoxes[0].defaultText, folder(tmp, "one"));
     EXPECT_TRUE(fs::is_directory(made));
     EXPECT_EQ(dlg->SelectedFolder(), made);
     EXPECT_TRUE(scripted.messages.empty());
