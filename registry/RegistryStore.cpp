@@ -697,27 +697,36 @@ LONG RegDeleteValue(HKEY hKey, const std::string& valueName) {
     return sqlite3_changes(c->db) > 0 ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
 }
 
-LONG RegEnumValue(HKEY hKey, DWORD index, char* name, DWORD* cchName, DWORD*, DWORD* type, std::uint8_t* data,
-                  DWORD* cbData) {
-    std::lock_guard lock(g_mutex);
-    if (!name || !cchName || (data && !cbData)) return ERROR_INVALID_PARAMETER;
+// Steps an enumeration query of key `hKey` ("... WHERE <owner>=?1 ... LIMIT 1
+// OFFSET ?2") to item `index`. On ERROR_SUCCESS `s` stands on that row and the
+// caller resets it; anything else is what the enumeration returns.
+static LONG enumerationRow(HKEY hKey, DWORD need, const char* sql, DWORD index, sqlite3_stmt*& s) {
     Root* root = nullptr;
     sqlite3_int64 id = 0;
     Connection* c = nullptr;
-    LONG r = locate(hKey, false, KEY_QUERY_VALUE, root, id, c);
+    LONG r = locate(hKey, false, need, root, id, c);
     if (r != ERROR_SUCCESS) return r == ERROR_FILE_NOT_FOUND ? ERROR_NO_MORE_ITEMS : r;
     int rc = SQLITE_OK;
-    sqlite3_stmt* s = stmt(*c, "SELECT name, type, data FROM vals WHERE key=?1 ORDER BY rowid LIMIT 1 OFFSET ?2", rc);
+    s = stmt(*c, sql, rc);
     if (!s) return finish(*root, rc, false);
     sqlite3_bind_int64(s, 1, id);
     sqlite3_bind_int64(s, 2, index);
     rc = sqlite3_step(s);
-    if (rc == SQLITE_DONE) { sqlite3_reset(s); return ERROR_NO_MORE_ITEMS; }
-    if (rc != SQLITE_ROW) {
-        sqlite3_reset(s);
-        LONG e = finish(*root, rc, false);
-        return e == ERROR_FILE_NOT_FOUND ? ERROR_NO_MORE_ITEMS : e;
-    }
+    if (rc == SQLITE_ROW) return ERROR_SUCCESS;
+    sqlite3_reset(s);
+    if (rc == SQLITE_DONE) return ERROR_NO_MORE_ITEMS;
+    LONG e = finish(*root, rc, false);
+    return e == ERROR_FILE_NOT_FOUND ? ERROR_NO_MORE_ITEMS : e;
+}
+
+LONG RegEnumValue(HKEY hKey, DWORD index, char* name, DWORD* cchName, DWORD*, DWORD* type, std::uint8_t* data,
+                  DWORD* cbData) {
+    std::lock_guard lock(g_mutex);
+    if (!name || !cchName || (data && !cbData)) return ERROR_INVALID_PARAMETER;
+    sqlite3_stmt* s = nullptr;
+    LONG r = enumerationRow(hKey, KEY_QUERY_VALUE,
+                            "SELECT name, type, data FROM vals WHERE key=?1 ORDER BY rowid LIMIT 1 OFFSET ?2", index, s);
+    if (r != ERROR_SUCCESS) return r;
     std::string n = columnText(s, 0);
     DWORD t = static_cast<DWORD>(sqlite3_column_int64(s, 1));
     const void* bytes = sqlite3_column_blob(s, 2);
@@ -743,23 +752,10 @@ LONG RegEnumValue(HKEY hKey, DWORD index, char* name, DWORD* cchName, DWORD*, DW
 LONG RegEnumKey(HKEY hKey, DWORD index, char* name, DWORD cchName) {
     std::lock_guard lock(g_mutex);
     if (!name) return ERROR_INVALID_PARAMETER;
-    Root* root = nullptr;
-    sqlite3_int64 id = 0;
-    Connection* c = nullptr;
-    LONG r = locate(hKey, false, KEY_ENUMERATE_SUB_KEYS, root, id, c);
-    if (r != ERROR_SUCCESS) return r == ERROR_FILE_NOT_FOUND ? ERROR_NO_MORE_ITEMS : r;
-    int rc = SQLITE_OK;
-    sqlite3_stmt* s = stmt(*c, "SELECT name FROM keys WHERE parent=?1 ORDER BY fold, name LIMIT 1 OFFSET ?2", rc);
-    if (!s) return finish(*root, rc, false);
-    sqlite3_bind_int64(s, 1, id);
-    sqlite3_bind_int64(s, 2, index);
-    rc = sqlite3_step(s);
-    if (rc == SQLITE_DONE) { sqlite3_reset(s); return ERROR_NO_MORE_ITEMS; }
-    if (rc != SQLITE_ROW) {
-        sqlite3_reset(s);
-        LONG e = finish(*root, rc, false);
-        return e == ERROR_FILE_NOT_FOUND ? ERROR_NO_MORE_ITEMS : e;
-    }
+    sqlite3_stmt* s = nullptr;
+    LONG r = enumerationRow(hKey, KEY_ENUMERATE_SUB_KEYS,
+                            "SELECT name FROM keys WHERE parent=?1 ORDER BY fold, name LIMIT 1 OFFSET ?2", index, s);
+    if (r != ERROR_SUCCESS) return r;
     std::string n = columnText(s, 0);
     sqlite3_reset(s);
     if (n.size() + 1 > cchName) return ERROR_MORE_DATA;
