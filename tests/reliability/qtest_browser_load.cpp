@@ -1,7 +1,6 @@
 // A hundred archive browser windows opened through the control and closed
 // again, offscreen, in one process: no window stays behind, and memory
 // (VmRSS) and open file descriptors do not grow once warmed up.
-#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -26,31 +25,8 @@ namespace {
 
 constexpr int kWindows = 100;
 constexpr int kWarmUp = 10;
-#if defined(__SANITIZE_ADDRESS__)
-// AddressSanitizer keeps freed memory resident (its quarantine), so resident
-// size says nothing there; its leak checker watches the same cycles instead.
-constexpr long kRssToleranceKib = 1024L * 1024 * 1024;
-#else
-constexpr long kRssToleranceKib = 4 * 1024;
-#endif
+constexpr long kRssToleranceKib = rssTolerance(4 * 1024);
 
-long rssKib() {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
-    return -1;
-}
-
-int openDescriptors() {
-    int n = 0;
-    DIR* d = ::opendir("/proc/self/fd");
-    if (!d) return -1;
-    while (dirent* e = ::readdir(d))
-        if (e->d_name[0] != '.') ++n;
-    ::closedir(d);
-    return n - 1;
-}
 
 QApplication& app() {
     static int argc = 1;
@@ -117,11 +93,11 @@ TEST(BrowserLoad, HundredWindowsOpenedAndClosedLeaveNothingBehind) {
         ok = ok && w.isNull() && browserWindows() == 0;
         if (!ok && wrong++ == 0) ADD_FAILURE() << "window " << i << " was not listed or did not go away";
         if (i == kWarmUp) {
-            rssAfterWarmUp = rssKib();
+            rssAfterWarmUp = residentKib();
             fdsAfterWarmUp = openDescriptors();
         }
     }
-    const long rssEnd = rssKib();
+    const long rssEnd = residentKib();
     const int fdsEnd = openDescriptors();
     EXPECT_TRUE(platform.messages.empty()) << ::testing::PrintToString(platform.messageTexts());
     EXPECT_EQ(fdsEnd, fdsAfterWarmUp) << "open descriptors grew";

@@ -1,12 +1,12 @@
 // A thousand zip, list and unzip cycles through one control in one process:
 // memory (VmRSS) and open file descriptors must not grow once warmed up.
-#include <dirent.h>
 
 #include <fstream>
 
 #include "control/ctlPackwell.h"
 #include "platform/ScriptedPlatform.h"
 #include "reliability/Summary.h"
+#include "support/Process.h"
 #include "support/TempDir.h"
 
 using namespace pwtest;
@@ -18,31 +18,8 @@ constexpr int kCycles = 1000;
 constexpr int kWarmUp = 100;
 // Allocator and loader noise, far below what a leak of one buffer or one
 // engine record per cycle would add up to over 900 cycles.
-#if defined(__SANITIZE_ADDRESS__)
-// AddressSanitizer keeps freed memory resident (its quarantine), so resident
-// size says nothing there; its leak checker watches the same cycles instead.
-constexpr long kRssToleranceKib = 1024L * 1024 * 1024;
-#else
-constexpr long kRssToleranceKib = 3 * 1024;
-#endif
+constexpr long kRssToleranceKib = rssTolerance(3 * 1024);
 
-long rssKib() {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line))
-        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
-    return -1;
-}
-
-int openDescriptors() {
-    int n = 0;
-    DIR* d = ::opendir("/proc/self/fd");
-    if (!d) return -1;
-    while (dirent* e = ::readdir(d))
-        if (e->d_name[0] != '.') ++n;
-    ::closedir(d);
-    return n - 1;  // the directory stream itself
-}
 
 // Records nothing that grows: the control reports every zip line as
 // progress, and a thousand cycles of records would read as a leak.
@@ -75,12 +52,12 @@ TEST(Load, ThousandZipListUnzipCyclesHoldMemoryAndDescriptorsSteady) {
         failures += ok ? 0 : 1;
         if (failures == 1 && !ok) ADD_FAILURE() << "cycle " << i << " failed: " << ::testing::PrintToString(quiet.messageTexts());
         if (i == kWarmUp) {
-            rssAfterWarmUp = rssKib();
+            rssAfterWarmUp = residentKib();
             fdsAfterWarmUp = openDescriptors();
         }
-        if (i == (kWarmUp + kCycles) / 2) rssMiddle = rssKib();
+        if (i == (kWarmUp + kCycles) / 2) rssMiddle = residentKib();
     }
-    const long rssEnd = rssKib();
+    const long rssEnd = residentKib();
     const int fdsEnd = openDescriptors();
     EXPECT_EQ(failures, 0);
     EXPECT_TRUE(quiet.messages.empty()) << ::testing::PrintToString(quiet.messageTexts());

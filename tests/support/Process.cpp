@@ -1,5 +1,6 @@
 #include "support/Process.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <poll.h>
@@ -144,6 +145,24 @@ std::string fingerprint(const std::string& path) {
         size += static_cast<std::uint64_t>(in.gcount());
     }
     return std::to_string(size) + ":" + std::to_string(hash);
+}
+
+long residentKib() {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+    return -1;
+}
+
+int openDescriptors() {
+    int n = 0;
+    DIR* d = ::opendir("/proc/self/fd");
+    if (!d) return -1;
+    while (dirent* e = ::readdir(d))
+        if (e->d_name[0] != '.') ++n;
+    ::closedir(d);
+    return n - 1;  // the directory stream itself
 }
 
 }  // namespace pwtest

@@ -39,4 +39,20 @@ std::vector<std::string> listFiles(const std::string& folder);
 // A fast content fingerprint (size + FNV-1a of the bytes), for "unchanged" checks.
 std::string fingerprint(const std::string& path);
 
+// This process's resident size (VmRSS) in KiB, and its open descriptors
+// (the count's own directory stream left out); -1 when unknown.
+long residentKib();
+int openDescriptors();
+
+// How much resident size a load test allows to grow by. AddressSanitizer
+// keeps freed memory resident (its quarantine), so resident size says
+// nothing there; its leak checker watches the same cycles instead.
+constexpr long rssTolerance(long kib) {
+#if defined(__SANITIZE_ADDRESS__)
+    return kib + 1024L * 1024 * 1024;
+#else
+    return kib;
+#endif
+}
+
 }  // namespace pwtest
