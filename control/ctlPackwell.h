@@ -90,6 +90,7 @@ public:
 private:
     // Event handlers of the held objects.
     void m_cZ_Progress(std::int32_t lCount, const std::string& sMsg);
+    void newZipObject();
     void m_cUnzip_OverWritePrompt(const std::string& sFIle, std::int32_t& eResponse);
 
     std::shared_ptr<cZip> m_cZ;

@@ -70,9 +70,9 @@ void ctlPackwell::m_cZ_Progress(std::int32_t, const std::string& sMsg) {
 }
 
 // A new zip object in m_cZ, with its progress event connected.
-static void newZipObject(std::shared_ptr<cZip>& slot, std::function<void(std::int32_t, const std::string&)> handler) {
-    slot = std::make_shared<cZip>();
-    slot->Progress = std::move(handler);
+void ctlPackwell::newZipObject() {
+    m_cZ = std::make_shared<cZip>();
+    m_cZ->Progress = [this](std::int32_t n, const std::string& m) { m_cZ_Progress(n, m); };
 }
 
 bool ctlPackwell::zipONEfile(const std::string& Path_and_Filename_to_zip, const std::string& zipPath_and_Filename,
@@ -83,7 +83,7 @@ bool ctlPackwell::zipONEfile(const std::string& Path_and_Filename_to_zip, const 
             unableToFind(Path_and_Filename_to_zip);
             return;
         }
-        newZipObject(m_cZ, [this](std::int32_t n, const std::string& m) { m_cZ_Progress(n, m); });
+        newZipObject();
         configureAndZip(*m_cZ, zipPath_and_Filename, {Path_and_Filename_to_zip}, keepFolder);
         result = true;
     });
@@ -94,7 +94,7 @@ bool ctlPackwell::zipFolder(const std::string& zipPath_and_Filename, const std::
                             const std::string& filesPattern, bool keepFolderPattern) {
     bool result = false;
     pw::trapFailures([&] {
-        newZipObject(m_cZ, [this](std::int32_t n, const std::string& m) { m_cZ_Progress(n, m); });
+        newZipObject();
         if (!anythingExists(folder)) {
             unableToFind(folder);
             return;
@@ -117,7 +117,7 @@ bool ctlPackwell::zipFiles_with_dialog(const std::string& zipPath_and_Filename, 
     bool result = false;
     pw::trapFailures([&] {
         std::vector<std::string> selection = chooseFilesToZip(hwnd);
-        newZipObject(m_cZ, [this](std::int32_t n, const std::string& m) { m_cZ_Progress(n, m); });
+        newZipObject();
         if (selection.empty()) return;
         configureAndZip(*m_cZ, zipPath_and_Filename, selection, keepFolder);
         result = true;
@@ -134,7 +134,7 @@ bool ctlPackwell::addFilesToZip_with_dialog(const std::string& zipPath_and_Filen
             return;
         }
         std::vector<std::string> selection = chooseFilesToZip(hwnd);
-        newZipObject(m_cZ, [this](std::int32_t n, const std::string& m) { m_cZ_Progress(n, m); });
+        newZipObject();
         if (selection.empty()) return;
         configureAndZip(*m_cZ, zipPath_and_Filename, selection, keepFolder);
         result = true;
@@ -154,7 +154,7 @@ bool ctlPackwell::addFileToZip(const std::string& Path_and_Filename_to_add, cons
             unableToFind(Path_and_Filename_to_add);
             return;
         }
-        newZipObject(m_cZ, [this](std::int32_t n, const std::string& m) { m_cZ_Progress(n, m); });
+        newZipObject();
         configureAndZip(*m_cZ, zipPath_and_Filename, {Path_and_Filename_to_add}, keepFolder);
         result = true;
     });
