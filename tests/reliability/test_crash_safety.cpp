@@ -122,6 +122,46 @@ protected:
     }
 
     std::mt19937 rng{kSeed};
+
+    // Kills `program args` at random moments while it changes the existing
+    // `archive` (put back as it was before each run): the archive is then
+    // byte-identical or complete with `expected` entries, nothing else
+    // changes, and a later run (from the old archive when `againFromOld`)
+    // ends with `expected`. `check(i)` adds checks after run i.
+    void killWhileChanging(Tally& t, const std::string& program, const std::vector<std::string>& args,
+                           const std::string& archive, const std::set<std::string>& expected, bool againFromOld,
+                           const std::function<void(int)>& check = {}) {
+        const std::string pristine = dir / "pristine.zip.orig";
+        fs::copy_file(archive, pristine);
+        auto restore = [&] { fs::copy_file(pristine, archive, fs::copy_options::overwrite_existing); };
+        const milliseconds length = measure(program, args, restore);
+        const std::string name = fs::path(archive).filename().string();
+        int kills = 0, leaving = 0;
+        for (int i = 0; i < kRuns; ++i) {
+            SCOPED_TRACE(i);
+            restore();
+            t.begin();
+            const auto before = snapshot();
+            kills += killedRun(program, args, length);
+            const auto after = snapshot();
+            if (after.at(name) != before.at(name)) {
+                EXPECT_EQ(entries(archive), expected);
+            }
+            auto unchanged = before;
+            unchanged.erase(name);
+            expectOriginalsKept(unchanged, after);
+            leaving += leftTemporaries(before, after, {}) > 0;
+
+            if (againFromOld) restore();
+            auto again = run(program, args);
+            EXPECT_EQ(again.exitCode, 0) << again.err;
+            EXPECT_EQ(entries(archive), expected);
+            if (check) check(i);
+            t.end();
+        }
+        t.note(killNote(kills, leaving));
+        EXPECT_GT(kills, 0);
+    }
 };
 
 const std::set<std::string> kTree = {"ledger.txt", "sub/noise.bin", "sub/small.txt"};
@@ -162,78 +202,26 @@ TEST_F(CrashSafety, ZipKilledLeavesNoArchiveOrACompleteOne) {
 TEST_F(CrashSafety, AddKilledLeavesTheOldArchiveOrTheNewOne) {
     const std::string archive = dir / "keep.zip";
     ASSERT_EQ(runPackwell({"zip-folder", archive, dir / "tree", "*.*", "--keep-folder"}).exitCode, 0);
-    fs::copy_file(archive, dir / "pristine.zip.orig");
-    const std::vector<std::string> args{"add", archive, dir / "photo.raw"};
-    auto restore = [&] { fs::copy_file(dir / "pristine.zip.orig", archive, fs::copy_options::overwrite_existing); };
-    const milliseconds length = measure(packwellProgram(), args, restore);
     std::set<std::string> grown = kTree;
     grown.insert("photo.raw");
     Tally t("Crash safety", "add (existing archive)", std::to_string(kRuns) + " kill -9 at random moments",
             "archive byte-identical or complete with the new entry; next run works");
-    int kills = 0, leaving = 0;
-    for (int i = 0; i < kRuns; ++i) {
-        SCOPED_TRACE(i);
-        fs::copy_file(dir / "pristine.zip.orig", archive, fs::copy_options::overwrite_existing);
-        t.begin();
-        const auto before = snapshot();
-        kills += killedRun(packwellProgram(), args, length);
-        const auto after = snapshot();
-        if (after.at("keep.zip") != before.at("keep.zip")) {
-            EXPECT_EQ(entries(archive), grown);
-        }
-        auto unchanged = before;
-        unchanged.erase("keep.zip");
-        expectOriginalsKept(unchanged, after);
-        leaving += leftTemporaries(before, after, {}) > 0;
-
-        auto again = runPackwell(args);
-        EXPECT_EQ(again.exitCode, 0) << again.err;
-        EXPECT_EQ(entries(archive), grown);
-        if (i % 5 == 0) expectArchiveHolds(archive, grown, dir / "tree");
-        t.end();
-    }
-    t.note(killNote(kills, leaving));
-    EXPECT_GT(kills, 0);
+    killWhileChanging(t, packwellProgram(), {"add", archive, dir / "photo.raw"}, archive, grown, false,
+                      [&](int i) {
+                          if (i % 5 == 0) expectArchiveHolds(archive, grown, dir / "tree");
+                      });
 }
 
 TEST_F(CrashSafety, DeleteKilledLeavesTheOldArchiveOrTheNewOne) {
     const std::string archive = dir / "keep.zip";
     ASSERT_EQ(runPackwell({"zip-folder", archive, dir / "tree", "*.*", "--keep-folder"}).exitCode, 0);
     ASSERT_EQ(runPackwell({"add", archive, dir / "photo.raw"}).exitCode, 0);
-    fs::copy_file(archive, dir / "pristine.zip.orig");
-    const std::vector<std::string> args{archive, "ledger.txt"};
-    auto restore = [&] { fs::copy_file(dir / "pristine.zip.orig", archive, fs::copy_options::overwrite_existing); };
-    const milliseconds length = measure(zipDeleteProgram(), args, restore);
-    std::set<std::string> full = kTree, shrunk = kTree;
-    full.insert("photo.raw");
+    std::set<std::string> shrunk = kTree;
     shrunk.insert("photo.raw");
     shrunk.erase("ledger.txt");
     Tally t("Crash safety", "delete (cZip.Delete)", std::to_string(kRuns) + " kill -9 at random moments",
             "archive byte-identical or complete without the entry; next run works");
-    int kills = 0, leaving = 0;
-    for (int i = 0; i < kRuns; ++i) {
-        SCOPED_TRACE(i);
-        fs::copy_file(dir / "pristine.zip.orig", archive, fs::copy_options::overwrite_existing);
-        t.begin();
-        const auto before = snapshot();
-        kills += killedRun(zipDeleteProgram(), args, length);
-        const auto after = snapshot();
-        if (after.at("keep.zip") != before.at("keep.zip")) {
-            EXPECT_EQ(entries(archive), shrunk);
-        }
-        auto unchanged = before;
-        unchanged.erase("keep.zip");
-        expectOriginalsKept(unchanged, after);
-        leaving += leftTemporaries(before, after, {}) > 0;
-
-        fs::copy_file(dir / "pristine.zip.orig", archive, fs::copy_options::overwrite_existing);
-        auto again = run(zipDeleteProgram(), args);
-        EXPECT_EQ(again.exitCode, 0) << again.err;
-        EXPECT_EQ(entries(archive), shrunk);
-        t.end();
-    }
-    t.note(killNote(kills, leaving));
-    EXPECT_GT(kills, 0);
+    killWhileChanging(t, zipDeleteProgram(), {archive, "ledger.txt"}, archive, shrunk, true);
 }
 
 TEST_F(CrashSafety, JoinKilledLeavesNoPartialFile) {
