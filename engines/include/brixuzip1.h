@@ -21,6 +21,8 @@
 
 #include <stdint.h>
 
+#include "brixoutcome.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -126,6 +128,21 @@ typedef struct UZNAMES {
 
 int32_t Wiz_SingleEntryUnzip(int32_t includeCount, UZNAMES* include, int32_t excludeCount, UZNAMES* exclude,
                              DCL* options, USERFUNCTIONS* functions);
+
+/* Addition: a run with per-entry outcomes. Wiz_SingleEntryUnzipEx does
+ * exactly what Wiz_SingleEntryUnzip does and, besides, reports every entry it
+ * was asked about through extra->outcome (brixoutcome.h), in archive order, on
+ * the calling thread. `structlen` is sizeof(UZEXTRA) as the caller knows it;
+ * the engine reads only the fields that fit, so the record may grow at its
+ * end. extra == NULL is the classic call. */
+typedef struct UZEXTRA {
+    uint32_t structlen;
+    void* context;          /* handed back to the callbacks below */
+    BrixOutcomeFn outcome;  /* per-entry outcomes, or NULL */
+} UZEXTRA;
+
+int32_t Wiz_SingleEntryUnzipEx(int32_t includeCount, UZNAMES* include, int32_t excludeCount, UZNAMES* exclude,
+                               DCL* options, USERFUNCTIONS* functions, const UZEXTRA* extra);
 
 /* The version record (librarero10.so). */
 typedef struct UzpVer2 {

@@ -7,6 +7,8 @@
 
 #include <stdint.h>
 
+#include "brixoutcome.h"
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -105,6 +107,21 @@ int32_t ZpInit(ZIPUSERFUNCTIONS* functions);
 int32_t ZpSetOptions(ZPOPT* options);
 int32_t ZpGetOptions(ZPOPT* options);  /* copies the options in effect */
 int32_t ZpArchive(int32_t count, const char* archive, ZIPNAMES* names);
+
+/* Addition: a run with per-entry outcomes. ZpArchiveEx does exactly what
+ * ZpArchive does and, besides, reports through extra->outcome
+ * (brixoutcome.h), on the calling thread: each entry added, updated or
+ * deleted, and each named file or pattern that could not be taken (with the
+ * system's errno). `structlen` is sizeof(ZPEXTRA) as the caller knows it; the
+ * engine reads only the fields that fit, so the record may grow at its end.
+ * extra == NULL is the classic call. */
+typedef struct ZPEXTRA {
+    uint32_t structlen;
+    void* context;          /* handed back to the callbacks below */
+    BrixOutcomeFn outcome;  /* per-entry outcomes, or NULL */
+} ZPEXTRA;
+
+int32_t ZpArchiveEx(int32_t count, const char* archive, ZIPNAMES* names, const ZPEXTRA* extra);
 
 #ifdef __cplusplus
 }
