@@ -13,6 +13,7 @@
 #include "browser/qt/FileIconList.h"
 #include "control/qt/ctlPackwellWidget.h"
 #include "platform/Error.h"
+#include "support/Process.h"
 #include "platform/ScriptedPlatform.h"
 #include "platform/qt/QtPlatform.h"
 #include "platform/qt/QtSupport.h"
@@ -127,7 +128,7 @@ TEST_F(Desktop, IconListCachesRealIconsPerExtension) {
 }
 
 TEST_F(Desktop, LoadPictureErrors) {
-    EXPECT_TRUE(pw::qt::loadPicture(std::string(PACKWELL_TEST_SOURCE_DIR) + "/control/qt/resources/face.bmp")
+    EXPECT_TRUE(pw::qt::loadPicture(pwtest::sourceDir() + "/control/qt/resources/face.bmp")
                     .availableSizes()
                     .size() > 0);
     auto numberOf = [](const std::string& p) {

@@ -120,6 +120,11 @@ std::string binDir() {
     return dir ? dir : ".";
 }
 
+std::string sourceDir() {
+    const char* dir = std::getenv("PACKWELL_SOURCE_DIR");
+    return dir ? dir : ".";
+}
+
 std::string packwellProgram() { return binDir() + "/packwell"; }
 
 std::vector<std::string> listFiles(const std::string& folder) {

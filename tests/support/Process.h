@@ -33,6 +33,10 @@ std::string packwellProgram();
 // The folder of the build's programs and libraries ($PACKWELL_BIN_DIR).
 std::string binDir();
 
+// The source tree the build came from ($PACKWELL_SOURCE_DIR), for files
+// shipped with the sources.
+std::string sourceDir();
+
 // Every regular file under `folder` (relative paths, sorted).
 std::vector<std::string> listFiles(const std::string& folder);
 
