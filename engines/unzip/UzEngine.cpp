@@ -1,12 +1,12 @@
-// Wiz_SingleEntryUnzip: listing and extraction on libzip.
+// Wiz_SingleEntryUnzip(Ex): listing and extraction on libzip.
 //
 // Extraction runs as a pipeline. The calling thread plans the entries in
 // archive order (names, folders), worker threads decode entries into
 // temporary files, and the calling thread commits the results in archive
 // order: the service callback, password and overwrite questions, the rename
-// onto the final name and the message lines. So every callback happens on the
-// calling thread, in archive order, and nothing reaches a final name before
-// its data checked out.
+// onto the final name, the message lines and the outcome of each entry. So
+// every callback happens on the calling thread, in archive order, and nothing
+// reaches a final name before its data checked out.
 #include "brixuzip1.h"
 
 #include "UzDecode.h"
@@ -19,12 +19,14 @@
 #include <zip.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -46,6 +48,7 @@ struct Item {
     EntryInfo info;
     std::string stored;               // the name as stored
     SafeName safe;
+    bool unreadable = false;          // its central record could not be read
     Kind kind = Kind::File;
     std::vector<std::string> folder;  // output folder components
     std::string leaf;                 // output file name
@@ -71,15 +74,29 @@ using ZipPtr = std::unique_ptr<zip_t, ZipCloser>;
 
 std::string toStr(const char* s) { return s ? std::string(s) : std::string(); }
 
-zip_t* openArchive(const std::string& path, std::string& reason) {
+struct OpenFailure {
+    std::string reason;
+    int32_t kind = BRIX_READ_FAILED;
+    int sysError = 0;
+};
+
+zip_t* openArchive(const std::string& path, OpenFailure& why) {
     int code = 0;
     zip_t* za = zip_open(path.c_str(), ZIP_RDONLY, &code);
     if (!za) {
         zip_error_t err;
         zip_error_init_with_code(&err, code);
-        if (code == ZIP_ER_NOENT) reason = "cannot find " + path;
-        else if (code == ZIP_ER_NOZIP) reason = path + " is not a zip archive (or it is truncated)";
-        else reason = "cannot open " + path + ": " + zip_error_strerror(&err);
+        if (zip_error_system_type(&err) == ZIP_ET_SYS) why.sysError = zip_error_code_system(&err);
+        if (code == ZIP_ER_NOENT) {
+            why.reason = "cannot find " + path;
+            why.kind = BRIX_NOT_FOUND;
+            why.sysError = ENOENT;
+        } else if (code == ZIP_ER_NOZIP || code == ZIP_ER_INCONS) {
+            why.reason = path + " is not a zip archive (or it is truncated)";
+            why.kind = BRIX_DAMAGED;
+        } else {
+            why.reason = "cannot open " + path + ": " + zip_error_strerror(&err);
+        }
         zip_error_fini(&err);
     }
     return za;
@@ -94,10 +111,166 @@ mode_t currentUmask() {
     return mask;
 }
 
+// The caller's outcome callback (UZEXTRA), read only as far as the caller's
+// record reaches.
+class OutcomeReporter {
+public:
+    explicit OutcomeReporter(const UZEXTRA* extra) {
+        const std::size_t need = offsetof(UZEXTRA, outcome) + sizeof(BrixOutcomeFn);
+        if (extra && extra->structlen >= need) {
+            context_ = extra->context;
+            fn_ = extra->outcome;
+        }
+    }
+    void operator()(const std::string& name, int32_t kind, int sysError, const std::string& reason) const {
+        if (!fn_) return;
+        BRIXOUTCOME o{sizeof(BRIXOUTCOME), kind, sysError, name.c_str(), reason.c_str()};
+        fn_(context_, &o);
+    }
+
+private:
+    void* context_ = nullptr;
+    BrixOutcomeFn fn_ = nullptr;
+};
+
+int32_t outcomeKind(Outcome o) {
+    switch (o) {
+        case Outcome::Ok: return BRIX_DONE;
+        case Outcome::NeedPassword: return BRIX_NO_PASSWORD;
+        case Outcome::WrongPassword: return BRIX_WRONG_PASSWORD;
+        case Outcome::BadData: return BRIX_DAMAGED;
+        case Outcome::Unsupported: return BRIX_UNSUPPORTED;
+        case Outcome::TooBig: return BRIX_TOO_BIG;
+        case Outcome::WriteError: return BRIX_WRITE_FAILED;
+        case Outcome::ReadError: return BRIX_READ_FAILED;
+        case Outcome::Cancelled: return BRIX_STOPPED;
+        case Outcome::Refused: return BRIX_UNSAFE;
+    }
+    return BRIX_READ_FAILED;
+}
+
+// ---- worker pool -----------------------------------------------------------
+
+struct Job {
+    std::size_t slot = 0;
+    const Item* item = nullptr;
+    Dir dir;
+    std::optional<std::string> password;
+};
+using JobFn = std::function<JobResult(zip_t*, const Job&)>;
+
+// The decoding threads of one extraction; each opens the archive once for
+// itself. The destructor stops and joins them and throws away what nobody
+// collected, so however the run ends (finished, stopped, or left by an
+// exception) no thread outlives it and no temporary file stays behind.
+class WorkerPool {
+public:
+    WorkerPool(unsigned threads, std::string archive, std::size_t slots, RunLimits& limits, JobFn work)
+        : archive_(std::move(archive)), limits_(limits), work_(std::move(work)), done_(slots) {
+        try {
+            for (unsigned t = 0; t < threads; ++t) workers_.emplace_back([this] { loop(); });
+        } catch (...) {
+            shutDown();
+            throw;
+        }
+    }
+    ~WorkerPool() { shutDown(); }
+    WorkerPool(const WorkerPool&) = delete;
+    WorkerPool& operator=(const WorkerPool&) = delete;
+
+    void submit(Job job) {
+        {
+            std::lock_guard lock(mu_);
+            queue_.push_back(std::move(job));
+        }
+        cvWork_.notify_one();
+    }
+
+    // Waits for the result of a submitted slot.
+    JobResult take(std::size_t slot) {
+        std::unique_lock lock(mu_);
+        cvDone_.wait(lock, [&] { return done_[slot] != nullptr; });
+        JobResult r = std::move(*done_[slot]);
+        done_[slot].reset();
+        return r;
+    }
+
+private:
+    void loop() {
+        ZipPtr za;
+        OpenFailure openFailure;
+        bool tried = false;
+        for (;;) {
+            Job job;
+            {
+                std::unique_lock lock(mu_);
+                cvWork_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
+                if (queue_.empty()) return;
+                job = std::move(queue_.front());
+                queue_.pop_front();
+            }
+            if (!tried) {
+                tried = true;
+                za.reset(openArchive(archive_, openFailure));
+            }
+            JobResult r;
+            try {
+                if (za) {
+                    r = work_(za.get(), job);
+                } else {
+                    r.decode.outcome = Outcome::ReadError;
+                    r.decode.reason = openFailure.reason;
+                }
+            } catch (...) {
+                // Nothing may leave a thread: an escaping exception ends the host.
+                discardTemp(r.temp);
+                r = JobResult{};
+                r.decode.outcome = Outcome::ReadError;
+                r.decode.reason = "out of memory";
+                r.decode.err = ENOMEM;
+            }
+            {
+                std::lock_guard lock(mu_);
+                done_[job.slot] = std::make_unique<JobResult>(std::move(r));
+            }
+            cvDone_.notify_all();
+        }
+    }
+
+    void shutDown() {
+        {
+            std::lock_guard lock(mu_);
+            stopping_ = true;
+            queue_.clear();
+        }
+        // Entries being decoded stop at their next piece.
+        limits_.cancel = true;
+        cvWork_.notify_all();
+        for (auto& t : workers_)
+            if (t.joinable()) t.join();
+        workers_.clear();
+        for (auto& d : done_)
+            if (d) discardTemp(d->temp);
+    }
+
+    std::string archive_;
+    RunLimits& limits_;
+    JobFn work_;
+    std::mutex mu_;
+    std::condition_variable cvWork_, cvDone_;
+    std::deque<Job> queue_;
+    std::vector<std::unique_ptr<JobResult>> done_;
+    std::vector<std::thread> workers_;
+    bool stopping_ = false;
+};
+
+// ---- the run ---------------------------------------------------------------
+
 class Run {
 public:
-    Run(int32_t inc, UZNAMES* include, int32_t exc, UZNAMES* exclude, DCL* opts, USERFUNCTIONS* fn)
-        : opts_(*opts), fn_(fn) {
+    Run(int32_t inc, UZNAMES* include, int32_t exc, UZNAMES* exclude, DCL* opts, USERFUNCTIONS* fn,
+        const UZEXTRA* extra)
+        : opts_(*opts), fn_(fn), outcome_(extra) {
         includes_ = readNames(inc, include);
         excludes_ = readNames(exc, exclude);
         archive_ = toStr(opts_.lpszZipFN);
@@ -112,12 +285,14 @@ public:
     int32_t run() {
         if (archive_.empty()) {
             error("error: no archive named");
+            outcome_("", BRIX_NOT_FOUND, 0, "no archive named");
             return PK_PARAM;
         }
-        std::string reason;
-        za_.reset(openArchive(archive_, reason));
+        OpenFailure why;
+        za_.reset(openArchive(archive_, why));
         if (!za_) {
-            error("error: " + reason);
+            error("error: " + why.reason);
+            outcome_(archive_, why.kind, why.sysError, why.reason);
             return PK_NOZIP;
         }
         if (opts_.nvflag) return list();
@@ -137,6 +312,7 @@ private:
     }
 
     int quiet() const { return opts_.fQuiet < 0 ? 0 : opts_.fQuiet; }
+    bool testing() const { return opts_.ntflag != 0; }
 
     void print(std::string line) {
         if (!fn_ || !fn_->print) return;
@@ -197,13 +373,14 @@ private:
 
     // ---- planning ---------------------------------------------------------
 
-    bool plan(zip_uint64_t idx, Item& it) {
+    void plan(zip_uint64_t idx, Item& it) {
         zip_stat_t st;
         if (zip_stat_index(za_.get(), idx, 0, &st) != 0) {
             it.stored = "#" + std::to_string(idx + 1);
+            it.unreadable = true;
             it.safe.ok = false;
             it.safe.reason = std::string("cannot read the entry: ") + zip_strerror(za_.get());
-            return true;
+            return;
         }
         it.stored = st.name ? st.name : "";
         it.info.index = idx;
@@ -216,7 +393,11 @@ private:
         it.info.checkCrc = !(it.info.encryption != ZIP_EM_NONE && it.info.encryption != ZIP_EM_TRAD_PKWARE && st.crc == 0);
         it.mtime = (st.valid & ZIP_STAT_MTIME) ? st.mtime : std::time(nullptr);
         it.safe = sanitize(it.stored);
+        planKindAndMode(idx, it);
+        if (it.safe.ok) planOutputName(it);
+    }
 
+    void planKindAndMode(zip_uint64_t idx, Item& it) {
         zip_uint8_t opsys = 0;
         zip_uint32_t attr = 0;
         zip_file_get_external_attributes(za_.get(), idx, 0, &opsys, &attr);
@@ -232,21 +413,17 @@ private:
             it.mode = (it.kind == Kind::Folder ? 0777 : 0666) & ~currentUmask();
             if (attr & 0x01) it.mode &= ~0222;  // read-only
         }
-        if (!it.safe.ok) return true;
+    }
 
+    void planOutputName(Item& it) {
         std::vector<std::string> parts = it.safe.parts;
         if (opts_.SpaceToUnderscore)
             for (auto& p : parts) std::replace(p.begin(), p.end(), ' ', '_');
-        if (opts_.ndflag) {
-            it.leaf = parts.back();
-            it.folder.assign(parts.begin(), parts.end() - 1);
-        } else {
-            it.leaf = parts.back();
-        }
+        it.leaf = parts.back();
+        if (opts_.ndflag) it.folder.assign(parts.begin(), parts.end() - 1);
         it.display.clear();
         for (auto& p : it.folder) it.display += p + "/";
         it.display += it.leaf;
-        return true;
     }
 
     bool selected(const Item& it) {
@@ -258,38 +435,44 @@ private:
         return true;
     }
 
+    // The entries the lists pick, in archive order; include names that
+    // picked nothing are reported as not found.
+    void selectItems() {
+        includeMatcher_ = std::make_unique<NameMatcher>(includes_, opts_.C_flag != 0);
+        excludeMatcher_ = std::make_unique<NameMatcher>(excludes_, opts_.C_flag != 0);
+        const zip_int64_t n = zip_get_num_entries(za_.get(), 0);
+        if (!includes_.empty() || !excludes_.empty()) {
+            std::vector<std::string> names;
+            names.reserve(static_cast<std::size_t>(n));
+            for (zip_int64_t i = 0; i < n; ++i)
+                if (const char* s = zip_get_name(za_.get(), static_cast<zip_uint64_t>(i), 0)) names.emplace_back(s);
+            includeMatcher_->preferLiteral(names);
+            excludeMatcher_->preferLiteral(names);
+        }
+        items_.reserve(static_cast<std::size_t>(n));
+        for (zip_int64_t i = 0; i < n; ++i) {
+            Item it;
+            plan(static_cast<zip_uint64_t>(i), it);
+            if (!selected(it)) continue;
+            if (!opts_.ndflag && it.kind == Kind::Folder && it.safe.ok) continue;  // no folders without folder names
+            totalSize_ += it.info.size;
+            items_.push_back(std::move(it));
+        }
+        for (auto& name : includeMatcher_->unmatched()) {
+            error("caution: filename not matched:  " + name);
+            outcome_(name, BRIX_NOT_FOUND, 0, "no entry of that name");
+            ++warnings_;
+        }
+    }
+
     // ---- decoding (any thread) -------------------------------------------
 
     JobResult execute(zip_t* za, const Item& it, const Dir& dir, const std::string* password) {
         JobResult r;
         r.hadPassword = password != nullptr;
         if (password) r.passwordUsed = *password;
-        const bool test = opts_.ntflag != 0;
-        if (it.kind == Kind::Link) {
-            StringSink s(4095);
-            r.decode = decodeEntry(za, it.info, password, s, limits_);
-            if (r.decode.outcome == Outcome::WriteError) {
-                r.decode.outcome = Outcome::BadData;
-                r.decode.reason = "symbolic link target too long";
-            }
-            if (r.decode.outcome != Outcome::Ok) return r;
-            r.linkTarget = s.text;
-            if (test) return r;
-            if (r.linkTarget.empty() || r.linkTarget.find('\0') != std::string::npos ||
-                !linkStaysInside(it.folder, r.linkTarget)) {
-                r.decode.outcome = Outcome::Refused;
-                r.decode.reason = "symbolic link to " + r.linkTarget + " points outside the extract folder, not created";
-                return r;
-            }
-            std::string reason;
-            if (!createTempLink(dir, r.linkTarget, r.temp, reason)) {
-                r.decode.outcome = Outcome::WriteError;
-                r.decode.reason = reason;
-                r.decode.err = errno;
-            }
-            return r;
-        }
-        if (test) {
+        if (it.kind == Kind::Link) return executeLink(za, it, dir, password, r);
+        if (testing()) {
             NullSink s;
             r.decode = decodeEntry(za, it.info, password, s, limits_);
             return r;
@@ -320,64 +503,32 @@ private:
         return r;
     }
 
-    // ---- worker pool -------------------------------------------------------
-
-    struct Job {
-        std::size_t slot;
-        const Item* item;
-        Dir dir;
-        std::optional<std::string> password;
-    };
-
-    void startPool(unsigned threads) {
-        for (unsigned t = 0; t < threads; ++t) workers_.emplace_back([this] { workerLoop(); });
-    }
-
-    void workerLoop() {
-        ZipPtr za;
-        std::string openFailure;
-        bool tried = false;
-        for (;;) {
-            Job job;
-            {
-                std::unique_lock lock(mu_);
-                cvWork_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
-                if (queue_.empty()) return;
-                job = std::move(queue_.front());
-                queue_.pop_front();
-            }
-            if (!tried) {
-                tried = true;
-                za.reset(openArchive(archive_, openFailure));
-            }
-            JobResult r;
-            if (!za) {
-                r.decode.outcome = Outcome::ReadError;
-                r.decode.reason = openFailure;
-            } else {
-                r = execute(za.get(), *job.item, job.dir, job.password ? &*job.password : nullptr);
-            }
-            {
-                std::lock_guard lock(mu_);
-                done_[job.slot] = std::make_unique<JobResult>(std::move(r));
-            }
-            cvDone_.notify_all();
+    JobResult& executeLink(zip_t* za, const Item& it, const Dir& dir, const std::string* password, JobResult& r) {
+        StringSink s(4095);
+        r.decode = decodeEntry(za, it.info, password, s, limits_);
+        if (r.decode.outcome == Outcome::WriteError) {
+            r.decode.outcome = Outcome::BadData;
+            r.decode.reason = "symbolic link target too long";
         }
-    }
-
-    void stopPool() {
-        {
-            std::lock_guard lock(mu_);
-            stopping_ = true;
+        if (r.decode.outcome != Outcome::Ok) return r;
+        r.linkTarget = s.text;
+        if (testing()) return r;
+        if (r.linkTarget.empty() || r.linkTarget.find('\0') != std::string::npos ||
+            !linkStaysInside(it.folder, r.linkTarget)) {
+            r.decode.outcome = Outcome::Refused;
+            r.decode.reason = "symbolic link to " + r.linkTarget + " points outside the extract folder, not created";
+            return r;
         }
-        cvWork_.notify_all();
-        for (auto& t : workers_) t.join();
-        workers_.clear();
+        std::string reason;
+        if (!createTempLink(dir, r.linkTarget, r.temp, reason)) {
+            r.decode.outcome = Outcome::WriteError;
+            r.decode.reason = reason;
+            r.decode.err = errno;
+        }
+        return r;
     }
 
     // ---- extraction --------------------------------------------------------
-
-    enum class Keep { No, Yes, Skip };
 
     bool existsAt(const Dir& dir, const std::string& leaf, struct stat& st) {
         return ::fstatat(dir->fd(), leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
@@ -395,152 +546,142 @@ private:
     }
 
     int32_t extract() {
-        const bool test = opts_.ntflag != 0;
         info("Archive:  " + archive_);
-        if (!test) {
-            std::string reason;
-            if (!tree_.openRoot(extractDir_, reason)) {
-                error("error: " + reason);
-                return PK_PARAM;
-            }
-        }
-        includeMatcher_ = std::make_unique<NameMatcher>(includes_, opts_.C_flag != 0);
-        excludeMatcher_ = std::make_unique<NameMatcher>(excludes_, opts_.C_flag != 0);
+        if (!testing() && !openExtractFolder()) return PK_PARAM;
+        selectItems();
+        if (!includes_.empty() && items_.empty()) return PK_FIND;
+        const int32_t stopCode = settleItems();
+        pool_.reset();
+        finishFolders();
+        reportTotals(stopCode);
+        return resultCode(stopCode);
+    }
 
-        const zip_int64_t n = zip_get_num_entries(za_.get(), 0);
-        if (!includes_.empty() || !excludes_.empty()) {
-            std::vector<std::string> names;
-            names.reserve(static_cast<std::size_t>(n));
-            for (zip_int64_t i = 0; i < n; ++i)
-                if (const char* s = zip_get_name(za_.get(), static_cast<zip_uint64_t>(i), 0)) names.emplace_back(s);
-            includeMatcher_->preferLiteral(names);
-            excludeMatcher_->preferLiteral(names);
-        }
-        std::vector<Item> items;
-        items.reserve(static_cast<std::size_t>(n));
-        std::uint64_t totalSize = 0;
-        for (zip_int64_t i = 0; i < n; ++i) {
-            Item it;
-            plan(static_cast<zip_uint64_t>(i), it);
-            if (!selected(it)) continue;
-            if (!opts_.ndflag && it.kind == Kind::Folder && it.safe.ok) continue;  // no folders without folder names
-            totalSize += it.info.size;
-            items.push_back(std::move(it));
-        }
-        for (auto& name : includeMatcher_->unmatched()) {
-            error("caution: filename not matched:  " + name);
-            ++warnings_;
-        }
-        if (!includes_.empty() && items.empty()) return PK_FIND;
+    bool openExtractFolder() {
+        std::string reason;
+        errno = 0;
+        if (tree_.openRoot(extractDir_, reason)) return true;
+        const int err = errno;
+        error("error: " + reason);
+        outcome_(extractDir_, BRIX_WRITE_FAILED, err, reason);
+        return false;
+    }
 
+    // Settles every selected entry in archive order, decoding ahead on the
+    // pool when the work is worth it. Returns the code that stopped the run,
+    // or 0.
+    int32_t settleItems() {
         unsigned threads = std::min(4u, std::max(1u, std::thread::hardware_concurrency()));
-        if (items.size() < 4 || totalSize < (1u << 20)) threads = 1;
-        const bool pooled = threads > 1;
-        if (pooled) startPool(threads);
-        done_.clear();
-        done_.resize(items.size());
-        std::vector<bool> submitted(items.size(), false);
-        std::vector<Dir> dirs(items.size());
-        std::vector<std::string> dirFailure(items.size());
-        const std::size_t window = threads * 4;
-        std::size_t next = 0;  // next item to plan / submit
-
-        auto prepare = [&](std::size_t k) {
-            Item& it = items[k];
-            if (!it.safe.ok || test) return;
-            std::string reason;
-            const bool isFolder = it.kind == Kind::Folder;
-            std::vector<std::string> full = it.folder;
-            if (isFolder) full.push_back(it.leaf);
-            dirs[k] = tree_.open(full, true, reason);
-            if (!dirs[k]) dirFailure[k] = reason.empty() ? "cannot create the folder" : reason;
-        };
-        auto submit = [&](std::size_t k) {
-            Item& it = items[k];
-            if (!it.safe.ok || it.kind == Kind::Folder) return;
-            if (!test && !dirs[k]) return;
-            if (it.info.encryption != ZIP_EM_NONE && !lastGood_) return;  // needs a question first
-            if (!test && certainlyKept(it, dirs[k])) return;
-            Job job{k, &it, dirs[k], std::nullopt};
-            if (it.info.encryption != ZIP_EM_NONE) job.password = *lastGood_;
-            {
-                std::lock_guard lock(mu_);
-                queue_.push_back(std::move(job));
-            }
-            submitted[k] = true;
-            cvWork_.notify_one();
-        };
-
-        int32_t stopCode = 0;
-        for (std::size_t k = 0; k < items.size(); ++k) {
-            while (next < items.size() && next < k + (pooled ? window : 1)) {
+        if (items_.size() < 4 || totalSize_ < (1u << 20)) threads = 1;
+        dirs_.assign(items_.size(), nullptr);
+        dirFailure_.assign(items_.size(), {});
+        submitted_.assign(items_.size(), false);
+        if (threads > 1)
+            pool_.emplace(threads, archive_, items_.size(), limits_,
+                          [this](zip_t* za, const Job& job) {
+                              return execute(za, *job.item, job.dir, job.password ? &*job.password : nullptr);
+                          });
+        const std::size_t ahead = pool_ ? threads * 4 : 1;
+        std::size_t next = 0;  // next item to prepare and submit
+        for (std::size_t k = 0; k < items_.size(); ++k) {
+            for (; next < items_.size() && next < k + ahead; ++next) {
                 prepare(next);
-                if (pooled) submit(next);
-                ++next;
+                if (pool_) submit(next);
             }
-            Item& it = items[k];
-            if (fn_ && fn_->service) {
-                const std::string& shown = it.safe.ok ? it.display : it.stored;
-                if (fn_->service(shown.c_str(), static_cast<uint32_t>(shown.size() + 1)) == 1) {
-                    error("stopped at " + shown);
-                    stopCode = IZ_CTRLC;
-                    break;
-                }
-            }
-            if (!it.safe.ok) {
-                error("warning:  skipped \"" + it.stored + "\": " + it.safe.reason);
-                ++warnings_;
-                continue;
-            }
-            if (!test && !dirs[k]) {
-                error("warning:  skipped \"" + it.stored + "\": " + dirFailure[k]);
-                ++warnings_;
-                continue;
-            }
-            if (it.kind == Kind::Folder) {
-                if (!test) {
-                    info("   creating: " + it.display + "/");
-                    folders_.push_back(k);
-                }
-                continue;
-            }
-            std::optional<JobResult> r;
-            if (submitted[k]) {
-                std::unique_lock lock(mu_);
-                cvDone_.wait(lock, [&] { return done_[k] != nullptr; });
-                r = std::move(*done_[k]);
-                done_[k].reset();
-            }
-            int32_t code = commit(it, dirs[k], r);
+            const int32_t code = settle(k);
             if (code) {
-                stopCode = code;
-                break;
+                // Entries never reached were stopped with the run.
+                for (std::size_t rest = stoppedBeforeSettling_ ? k : k + 1; rest < items_.size(); ++rest)
+                    outcome_(items_[rest].stored, BRIX_STOPPED, 0, "the run was stopped");
+                limits_.cancel = true;
+                return code;
             }
         }
-        // Stopped early: let the workers run dry and throw their output away.
-        limits_.cancel = stopCode != 0;
-        if (pooled) {
-            stopPool();
-            for (auto& d : done_)
-                if (d) discardTemp(d->temp);
+        return 0;
+    }
+
+    // Opens (creating) the output folder of item k.
+    void prepare(std::size_t k) {
+        Item& it = items_[k];
+        if (!it.safe.ok || testing()) return;
+        std::string reason;
+        std::vector<std::string> full = it.folder;
+        if (it.kind == Kind::Folder) full.push_back(it.leaf);
+        errno = 0;
+        dirs_[k] = tree_.open(full, true, reason);
+        if (!dirs_[k]) dirFailure_[k] = {reason.empty() ? "cannot create the folder" : reason, errno};
+    }
+
+    // Hands item k to the pool when its work cannot be thrown away unseen.
+    void submit(std::size_t k) {
+        Item& it = items_[k];
+        if (!it.safe.ok || it.kind == Kind::Folder) return;
+        if (!testing() && !dirs_[k]) return;
+        if (it.info.encryption != ZIP_EM_NONE && !lastGood_) return;  // needs a question first
+        if (!testing() && certainlyKept(it, dirs_[k])) return;
+        Job job{k, &it, dirs_[k], std::nullopt};
+        if (it.info.encryption != ZIP_EM_NONE) job.password = *lastGood_;
+        pool_->submit(std::move(job));
+        submitted_[k] = true;
+    }
+
+    // Item k on the calling thread: the service callback, then its fate.
+    int32_t settle(std::size_t k) {
+        Item& it = items_[k];
+        stoppedBeforeSettling_ = false;
+        if (fn_ && fn_->service) {
+            const std::string& shown = it.safe.ok ? it.display : it.stored;
+            if (fn_->service(shown.c_str(), static_cast<uint32_t>(shown.size() + 1)) == 1) {
+                error("stopped at " + shown);
+                stoppedBeforeSettling_ = true;
+                return IZ_CTRLC;
+            }
         }
-        finishFolders(items, dirs);
-        if (fn_) {
-            fn_->NumMembers = static_cast<uint32_t>(items.size());
-            fn_->TotalSize = clamp32(totalSize);
+        if (!it.safe.ok) {
+            error("warning:  skipped \"" + it.stored + "\": " + it.safe.reason);
+            outcome_(it.stored, it.unreadable ? BRIX_READ_FAILED : BRIX_UNSAFE, 0, it.safe.reason);
+            ++warnings_;
+            return 0;
         }
-        if (test && stopCode == 0) {
-            if (errors_ == 0 && unsupported_ == 0) info("No errors detected in compressed data of " + archive_ + ".");
-            else error("At least one error was detected in " + archive_ + ".");
+        if (!testing() && !dirs_[k]) {
+            error("warning:  skipped \"" + it.stored + "\": " + dirFailure_[k].first);
+            outcome_(it.stored, BRIX_WRITE_FAILED, dirFailure_[k].second, dirFailure_[k].first);
+            ++warnings_;
+            return 0;
         }
-        if (stopCode) return stopCode;
-        if (diskFull_) return PK_DISK;
-        if (errors_) return PK_ERR;
-        if (unsupported_ && extracted_ == 0 && passwordSkipped_ == 0) return IZ_UNSUP;
-        if (unsupported_) return PK_ERR;
-        if (passwordSkipped_ && extracted_ == 0) return IZ_BADPWD;
-        if (passwordSkipped_ || warnings_) return PK_WARN;
-        return PK_OK;
+        if (it.kind == Kind::Folder) {
+            // Folders are reported only when they cannot be made (above):
+            // hosts count the files that came out.
+            if (!testing()) {
+                info("   creating: " + it.display + "/");
+                folders_.push_back(k);
+            }
+            return 0;
+        }
+        std::optional<JobResult> r;
+        if (submitted_[k]) r = pool_->take(k);
+        return commit(it, dirs_[k], r);
+    }
+
+    // Settles one file or link entry. Non-zero stops the run.
+    int32_t commit(const Item& it, const Dir& dir, std::optional<JobResult>& r) {
+        if (!r) {
+            if (!testing() && certainlyKept(it, dir)) {
+                keepExisting(it, dir);
+                return 0;
+            }
+            const std::string* pw = it.info.encryption != ZIP_EM_NONE && lastGood_ ? &*lastGood_ : nullptr;
+            r = execute(za_.get(), it, dir, pw);
+        }
+        if (it.info.encryption != ZIP_EM_NONE && !settlePassword(it, dir, *r)) return 0;
+        if (r->decode.outcome != Outcome::Ok) return failed(it, *r);
+        if (testing()) {
+            info("    testing: " + it.display + "   OK");
+            outcome_(it.stored, BRIX_DONE, 0, "tested");
+            ++extracted_;
+            return 0;
+        }
+        return place(it, dir, *r);
     }
 
     bool askPassword(const Item& it, std::string& out) {
@@ -555,95 +696,93 @@ private:
         return true;
     }
 
-    static bool passwordProblem(const Item& it, const JobResult& r, const std::set<std::string>& proven) {
-        if (r.decode.outcome == Outcome::NeedPassword || r.decode.outcome == Outcome::WrongPassword) return true;
-        // A wrong traditional password passes the header check once in 256
-        // times and then yields garbage; ask again unless it worked before.
-        return it.info.encryption == ZIP_EM_TRAD_PKWARE && r.decode.outcome == Outcome::BadData && r.hadPassword &&
-               !proven.count(r.passwordUsed);
+    // Asks for passwords while the entry's password check fails. Data that
+    // fail their CRC after the check passed are not a password question:
+    // they are reported once, as damaged. False when the entry was given up.
+    bool settlePassword(const Item& it, const Dir& dir, JobResult& r) {
+        int asked = 0;
+        bool given = false;
+        while (r.decode.outcome == Outcome::NeedPassword || r.decode.outcome == Outcome::WrongPassword) {
+            std::string pw;
+            if (++asked > 64 || !askPassword(it, pw)) {
+                const bool wrong = given && r.decode.outcome == Outcome::WrongPassword;
+                const char* why = wrong ? "incorrect password" : "no password given";
+                error("  skipping: " + it.display + "  " + why);
+                outcome_(it.stored, wrong ? BRIX_WRONG_PASSWORD : BRIX_NO_PASSWORD, 0, why);
+                discardTemp(r.temp);
+                ++passwordSkipped_;
+                return false;
+            }
+            given = true;
+            discardTemp(r.temp);
+            r = execute(za_.get(), it, dir, &pw);
+        }
+        if (r.hadPassword && r.decode.outcome == Outcome::Ok) {
+            lastGood_ = r.passwordUsed;
+            proven_.insert(r.passwordUsed);
+        } else if (r.hadPassword && r.decode.outcome == Outcome::BadData && it.info.encryption == ZIP_EM_TRAD_PKWARE &&
+                   !proven_.count(r.passwordUsed)) {
+            // The traditional check is one byte: a wrong password passes it
+            // once in 256 tries. Say so rather than ask again and again.
+            r.decode.reason += " (damaged data, or a wrong password that passed the check)";
+        }
+        return true;
     }
 
-    // Settles one file or link entry on the calling thread. Non-zero stops the run.
-    int32_t commit(const Item& it, const Dir& dir, std::optional<JobResult>& r) {
-        const bool test = opts_.ntflag != 0;
-        if (!r) {
-            if (!test && certainlyKept(it, dir)) {
-                keepExisting(it, dir);
-                return 0;
-            }
-            const std::string* pw = it.info.encryption != ZIP_EM_NONE && lastGood_ ? &*lastGood_ : nullptr;
-            r = execute(za_.get(), it, dir, pw);
-        }
-        if (it.info.encryption != ZIP_EM_NONE) {
-            int asked = 0;
-            while (passwordProblem(it, *r, proven_)) {
-                std::string pw;
-                if (++asked > 64 || !askPassword(it, pw)) {
-                    error("  skipping: " + it.display + "  " +
-                          (r->decode.outcome == Outcome::NeedPassword ? "no password given" : "incorrect password"));
-                    discardTemp(r->temp);
-                    ++passwordSkipped_;
-                    return 0;
-                }
-                discardTemp(r->temp);
-                r = execute(za_.get(), it, dir, &pw);
-            }
-            if (r->decode.outcome == Outcome::Ok && r->hadPassword) {
-                lastGood_ = r->passwordUsed;
-                proven_.insert(r->passwordUsed);
-            }
-        }
-        const DecodeResult& d = r->decode;
-        if (d.outcome != Outcome::Ok) {
-            discardTemp(r->temp);
-            if (d.outcome == Outcome::Cancelled) return IZ_CTRLC;
-            if (d.outcome == Outcome::Refused) {
-                error("warning:  skipped \"" + it.stored + "\": " + d.reason);
-                ++warnings_;
-                return 0;
-            }
-            if (d.outcome == Outcome::Unsupported) {
-                error("  skipping: " + it.display + "  " + d.reason);
-                ++unsupported_;
-                return 0;
-            }
-            error("  error:  " + it.display + ": " + d.reason);
-            ++errors_;
-            if (d.outcome == Outcome::WriteError && (d.err == ENOSPC || d.err == EDQUOT)) {
-                diskFull_ = true;
-                return PK_DISK;
-            }
-            if (limits_.cancel) return PK_ERR;  // the total output limit was reached
+    // An entry whose data did not come out. Non-zero stops the run.
+    int32_t failed(const Item& it, JobResult& r) {
+        const DecodeResult& d = r.decode;
+        discardTemp(r.temp);
+        outcome_(it.stored, outcomeKind(d.outcome), d.err, d.reason);
+        if (d.outcome == Outcome::Cancelled) return IZ_CTRLC;
+        if (d.outcome == Outcome::Refused) {
+            error("warning:  skipped \"" + it.stored + "\": " + d.reason);
+            ++warnings_;
             return 0;
         }
-        if (test) {
-            info("    testing: " + it.display + "   OK");
-            ++extracted_;
+        if (d.outcome == Outcome::Unsupported) {
+            error("  skipping: " + it.display + "  " + d.reason);
+            ++unsupported_;
             return 0;
         }
+        error("  error:  " + it.display + ": " + d.reason);
+        ++errors_;
+        if (d.outcome == Outcome::WriteError && (d.err == ENOSPC || d.err == EDQUOT)) {
+            diskFull_ = true;
+            return PK_DISK;
+        }
+        if (limits_.cancel) return PK_ERR;  // the total output limit was reached
+        return 0;
+    }
+
+    // Renames a checked file onto its name, unless the name is to be kept.
+    int32_t place(const Item& it, const Dir& dir, JobResult& r) {
         struct stat st;
         if (existsAt(dir, it.leaf, st)) {
             if (S_ISDIR(st.st_mode)) {
-                discardTemp(r->temp);
+                discardTemp(r.temp);
                 error("  error:  " + it.display + ": a folder of that name exists");
+                outcome_(it.stored, BRIX_WRITE_FAILED, EISDIR, "a folder of that name exists");
                 ++errors_;
                 return 0;
             }
             if (!mayReplace(it, st)) {
-                discardTemp(r->temp);
+                discardTemp(r.temp);
                 return 0;
             }
         }
-        if (::renameat(dir->fd(), r->temp.name.c_str(), dir->fd(), it.leaf.c_str()) != 0) {
+        if (::renameat(dir->fd(), r.temp.name.c_str(), dir->fd(), it.leaf.c_str()) != 0) {
             int err = errno;
-            discardTemp(r->temp);
+            discardTemp(r.temp);
             error("  error:  " + it.display + ": cannot write: " + errnoText(err));
+            outcome_(it.stored, BRIX_WRITE_FAILED, err, errnoText(err));
             ++errors_;
             return 0;
         }
-        r->temp.name.clear();
+        r.temp.name.clear();
         ++extracted_;
-        if (it.kind == Kind::Link) info("    linking: " + it.display + " -> " + r->linkTarget);
+        outcome_(it.stored, BRIX_DONE, 0, "extracted");
+        if (it.kind == Kind::Link) info("    linking: " + it.display + " -> " + r.linkTarget);
         else if (it.info.method == ZIP_CM_STORE) info(" extracting: " + it.display);
         else info("  inflating: " + it.display);
         return 0;
@@ -652,16 +791,26 @@ private:
     void keepExisting(const Item& it, const Dir& dir) {
         struct stat st;
         if (existsAt(dir, it.leaf, st) && opts_.ExtractOnlyNewer && it.mtime <= st.st_mtime) {
-            info("  skipping: " + it.display + "  (existing file is not older)");
+            keptAsNotNewer(it);
             return;
         }
+        keptExisting(it);
+    }
+
+    void keptAsNotNewer(const Item& it) {
+        info("  skipping: " + it.display + "  (existing file is not older)");
+        outcome_(it.stored, BRIX_KEPT, 0, "existing file is not older");
+    }
+
+    void keptExisting(const Item& it) {
         error("  skipping: " + it.display + "  (file exists, kept)");
+        outcome_(it.stored, BRIX_KEPT, 0, "file exists, kept");
         ++warnings_;
     }
 
     bool mayReplace(const Item& it, const struct stat& st) {
         if (opts_.ExtractOnlyNewer && it.mtime <= st.st_mtime) {
-            info("  skipping: " + it.display + "  (existing file is not older)");
+            keptAsNotNewer(it);
             return false;
         }
         if (opts_.noflag || answeredAll_) return true;
@@ -677,16 +826,15 @@ private:
             }
             if (answer == IDM_REPLACE_NONE) answeredNone_ = true;
         }
-        error("  skipping: " + it.display + "  (file exists, kept)");
-        ++warnings_;
+        keptExisting(it);
         return false;
     }
 
     // Folder times and permissions last, deepest first, once their files are in.
-    void finishFolders(const std::vector<Item>& items, const std::vector<Dir>& dirs) {
+    void finishFolders() {
         for (auto k = folders_.rbegin(); k != folders_.rend(); ++k) {
-            const Item& it = items[*k];
-            const Dir& d = dirs[*k];
+            const Item& it = items_[*k];
+            const Dir& d = dirs_[*k];
             if (!d) continue;
             ::fchmod(d->fd(), (it.mode & 0777) | 0700);
             struct timespec ts[2];
@@ -696,8 +844,31 @@ private:
         }
     }
 
+    void reportTotals(int32_t stopCode) {
+        if (fn_) {
+            fn_->NumMembers = static_cast<uint32_t>(items_.size());
+            fn_->TotalSize = clamp32(totalSize_);
+        }
+        if (testing() && stopCode == 0) {
+            if (errors_ == 0 && unsupported_ == 0) info("No errors detected in compressed data of " + archive_ + ".");
+            else error("At least one error was detected in " + archive_ + ".");
+        }
+    }
+
+    int32_t resultCode(int32_t stopCode) const {
+        if (stopCode) return stopCode;
+        if (diskFull_) return PK_DISK;
+        if (errors_) return PK_ERR;
+        if (unsupported_ && extracted_ == 0 && passwordSkipped_ == 0) return IZ_UNSUP;
+        if (unsupported_) return PK_ERR;
+        if (passwordSkipped_ && extracted_ == 0) return IZ_BADPWD;
+        if (passwordSkipped_ || warnings_) return PK_WARN;
+        return PK_OK;
+    }
+
     DCL opts_;
     USERFUNCTIONS* fn_;
+    OutcomeReporter outcome_;
     std::vector<std::string> includes_, excludes_;
     std::string archive_, extractDir_;
     ZipPtr za_;
@@ -705,33 +876,43 @@ private:
     RunLimits limits_;
     std::unique_ptr<NameMatcher> includeMatcher_, excludeMatcher_;
 
-    std::mutex mu_;
-    std::condition_variable cvWork_, cvDone_;
-    std::deque<Job> queue_;
-    std::vector<std::unique_ptr<JobResult>> done_;
-    std::vector<std::thread> workers_;
-    bool stopping_ = false;
+    std::vector<Item> items_;
+    std::uint64_t totalSize_ = 0;
+    std::vector<Dir> dirs_;
+    std::vector<std::pair<std::string, int>> dirFailure_;  // reason, errno
+    std::vector<bool> submitted_;
+    bool stoppedBeforeSettling_ = false;
 
     std::optional<std::string> lastGood_;
     std::set<std::string> proven_;
     bool answeredAll_ = false, answeredNone_ = false, diskFull_ = false;
     int errors_ = 0, warnings_ = 0, unsupported_ = 0, passwordSkipped_ = 0, extracted_ = 0;
     std::vector<std::size_t> folders_;
+
+    // Last: destroyed first, so its threads are joined before anything they
+    // read (the items, their folders, the limits) goes away.
+    std::optional<WorkerPool> pool_;
 };
 
 }  // namespace
 }  // namespace uz
 
-extern "C" __attribute__((visibility("default"))) int32_t Wiz_SingleEntryUnzip(int32_t includeCount, UZNAMES* include,
-                                                                               int32_t excludeCount, UZNAMES* exclude,
-                                                                               DCL* options, USERFUNCTIONS* functions) {
+extern "C" __attribute__((visibility("default"))) int32_t Wiz_SingleEntryUnzipEx(
+    int32_t includeCount, UZNAMES* include, int32_t excludeCount, UZNAMES* exclude, DCL* options,
+    USERFUNCTIONS* functions, const UZEXTRA* extra) {
     if (!options) return PK_PARAM;
     try {
-        uz::Run run(includeCount, include, excludeCount, exclude, options, functions);
+        uz::Run run(includeCount, include, excludeCount, exclude, options, functions, extra);
         return run.run();
     } catch (const std::bad_alloc&) {
         return PK_MEM;
     } catch (...) {
         return PK_BADERR;
     }
+}
+
+extern "C" __attribute__((visibility("default"))) int32_t Wiz_SingleEntryUnzip(int32_t includeCount, UZNAMES* include,
+                                                                               int32_t excludeCount, UZNAMES* exclude,
+                                                                               DCL* options, USERFUNCTIONS* functions) {
+    return Wiz_SingleEntryUnzipEx(includeCount, include, excludeCount, exclude, options, functions, nullptr);
 }

@@ -1,5 +1,7 @@
 #include "UzNames.h"
 
+#include <algorithm>
+
 #include <clocale>
 #include <cwctype>
 #include <locale.h>
@@ -205,8 +207,14 @@ bool NameMatcher::matches(const std::string& name) {
     std::string n = name;
     for (auto& c : n)
         if (c == '\\') c = '/';
-    const std::u32string f = fold(n);
     bool any = false;
+    if (!literal_.empty() && literal_.count(n)) {
+        any = true;
+        for (auto& [l, i] : literalIndex_)
+            if (!hit_[i] && l == n) hit_[i] = true;
+    }
+    if (exact_.empty() && wild_.empty()) return any;
+    const std::u32string f = fold(n);
     if (!exact_.empty() && exact_.count(f)) {
         any = true;
         for (auto& [e, i] : exactIndex_)
@@ -224,21 +232,48 @@ bool NameMatcher::matches(const std::string& name) {
 }
 
 void NameMatcher::preferLiteral(const std::vector<std::string>& names) {
-    if (wild_.empty()) return;
-    std::unordered_set<std::u32string> present;
+    std::unordered_set<std::string> stored;
+    std::unordered_set<std::u32string> folded;
     for (const std::string& n : names) {
         std::string t = n;
         for (auto& c : t)
             if (c == '\\') c = '/';
-        present.insert(fold(t));
+        if (!wild_.empty()) folded.insert(fold(t));
+        stored.insert(std::move(t));
     }
+    // A pattern that is exactly a stored name stands for that entry alone,
+    // whatever the case flag says: "Readme.txt" must not also pick README.TXT.
+    for (std::size_t i = 0; i < count_; ++i) {
+        std::string p = originals_[i];
+        for (auto& c : p)
+            if (c == '\\') c = '/';
+        if (!stored.count(p)) continue;
+        literal_.insert(p);
+        literalIndex_.emplace_back(std::move(p), i);
+    }
+    auto isLiteral = [&](std::size_t i) {
+        for (auto& [l, j] : literalIndex_)
+            if (j == i) return true;
+        return false;
+    };
+    if (!literalIndex_.empty()) {
+        exactIndex_.erase(std::remove_if(exactIndex_.begin(), exactIndex_.end(),
+                                         [&](const auto& e) { return isLiteral(e.second); }),
+                          exactIndex_.end());
+        exact_.clear();
+        for (auto& [e, i] : exactIndex_) exact_.insert(e);
+    }
+    // A wildcard pattern that names an entry (folded) is that name, too.
     for (std::size_t k = 0; k < wild_.size();) {
-        if (!present.count(wild_[k])) {
+        const bool literal = isLiteral(wildIndex_[k]);
+        if (!literal && !folded.count(wild_[k])) {
             ++k;
             continue;
         }
-        exact_.insert(wild_[k]);
-        exactIndex_.emplace_back(std::move(wild_[k]), wildIndex_[k]);
+        if (!literal) {
+            exact_.insert(wild_[k]);
+            exactIndex_.emplace_back(std::move(wild_[k]), wildIndex_[k]);
+        }
         wild_.erase(wild_.begin() + static_cast<std::ptrdiff_t>(k));
         wildIndex_.erase(wildIndex_.begin() + static_cast<std::ptrdiff_t>(k));
     }

@@ -33,9 +33,11 @@ public:
     bool matches(const std::string& name);
     // Patterns that never matched, in list order.
     std::vector<std::string> unmatched() const;
-    // A pattern that is itself one of `names` (the archive's names) stands
-    // for that entry alone: callers list the entries they picked by name,
-    // and "photo [1].jpg" must not mean "photo 1.jpg".
+    // A pattern that is exactly one of `names` (the archive's stored names)
+    // stands for that entry alone, whatever the case flag: callers list the
+    // entries they picked by name, "Readme.txt" must not also pick
+    // README.TXT, nor "photo [1].jpg" mean "photo 1.jpg". A wildcard pattern
+    // that names an entry only when folded is taken as that folded name.
     void preferLiteral(const std::vector<std::string>& names);
 
 private:
@@ -47,6 +49,8 @@ private:
     std::vector<std::size_t> wildIndex_;
     std::unordered_set<std::u32string> exact_;  // plain names, folded
     std::vector<std::pair<std::u32string, std::size_t>> exactIndex_;
+    std::unordered_set<std::string> literal_;   // patterns that are stored names, unfolded
+    std::vector<std::pair<std::string, std::size_t>> literalIndex_;
     std::vector<bool> hit_;
 };
 
