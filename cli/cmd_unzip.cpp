@@ -1,17 +1,17 @@
 // packwell list / packwell unzip: the control's listing and direct
-// extraction, and an extraction that keeps the archive's folders.
-#include <sys/stat.h>
-
+// extraction (with its folder names, entry selection and password additions).
 #include <charconv>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "cli/Commands.h"
 #include "platform/FailureTrap.h"
 #include "platform/OleDate.h"
 #include "platform/Text.h"
-#include "unzip/cUnzip.h"
+#include "platform/Outcome.h"
 
 namespace pw::cli {
 
@@ -49,41 +49,15 @@ void appendMinuteText(std::string& out, double date) {
     appendPadded(out, p.minute, 2);
 }
 
-bool isFile(const std::string& path) {
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-bool existsAtAll(const std::string& path) {
-    struct stat st {};
-    return !path.empty() && stat(path.c_str(), &st) == 0;
-}
-
-// A file kept because the user (or the options) chose to keep it is not a
-// refusal; every other note of the engine means an entry did not come out.
-bool isRefusal(const std::string& note) {
-    return note.find("(file exists, kept)") == std::string::npos &&
-           note.find("existing file is not older") == std::string::npos;
-}
-
-// Shows the engine's notes of the run; true when one of them tells of an
-// entry that was refused or failed.
-bool reportNotes(const cUnzip& u) {
-    bool refused = false;
-    for (const auto& n : u.Notes()) {
-        std::cerr << "packwell: " << trimBlanks(n) << "\n";
-        refused = refused || isRefusal(n);
-    }
-    return refused;
-}
-
 struct UnzipOptions {
     std::string archive, folder, answer, passwordFile;
+    std::vector<std::string> entries;
     bool prompt = false, folderNames = false;
 };
 
-// The answers of the terminal, or of the command line when there is none.
-bool prepareAnswers(Context& ctx, const UnzipOptions& o) {
+// The overwrite answer of the command line, for when there is no terminal,
+// and the password of the password file. False when that file is unreadable.
+bool prepareAnswers(Context& ctx, const UnzipOptions& o, std::string& password) {
     if (!o.answer.empty()) {
         OverwriteAnswer a;
         if (o.answer == "yes") a = {6, false};
@@ -99,59 +73,38 @@ bool prepareAnswers(Context& ctx, const UnzipOptions& o) {
                                    kLibraryTitle);
             return false;
         }
-        std::string line;
-        std::getline(in, line);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        ctx.console.presetPassword = line;
+        std::getline(in, password);
+        if (!password.empty() && password.back() == '\r') password.pop_back();
     }
     return true;
 }
 
+// One line per entry that did not come out: "packwell: NAME: WHAT: REASON".
+void reportFailures(const OutcomeList& outcomes) {
+    for (const auto& e : outcomes.entries()) {
+        if (isSuccess(e.kind)) continue;
+        std::cerr << "packwell: " << e.name << ": " << outcomeText(e.kind);
+        if (!e.reason.empty() && e.reason != outcomeText(e.kind)) std::cerr << ": " << e.reason;
+        std::cerr << "\n";
+    }
+}
+
 void runUnzip(Context& ctx, const UnzipOptions& o) {
-    if (!prepareAnswers(ctx, o)) {
+    std::string password;
+    if (!prepareAnswers(ctx, o, password)) {
         ctx.exitCode = kFailed;
         return;
     }
     bool ok = false;
-    std::shared_ptr<cUnzip> u;
     trapFailures([&] {
-        if (!o.folderNames) {
-            ok = ctx.control().UnzipDirectly(o.archive, o.folder, o.prompt);
-            u = ctx.control().unzipObject();
-            return;
-        }
-        // The control has no member that keeps the archive's folders; the
-        // unzip object does, with the control's checks and questions.
-        if (!isFile(o.archive)) {
-            platform().messageBox("Unable to find " + o.archive);
-            return;
-        }
-        if (!existsAtAll(o.folder)) {
-            platform().messageBox("Unable to find folder: " + o.folder);
-            return;
-        }
-        u = std::make_shared<cUnzip>();
-        u->OverWritePrompt = [](const std::string& sFIle, std::int32_t& eResponse) {
-            OverwriteAnswer a = platform().overwritePrompt(OverwriteQuestion(sFIle), 0);
-            eResponse = OverwriteResponse(a.response, a.applyToAll);
-        };
-        u->PasswordRequest = [](std::string& sPassword, bool& bCancel) {
-            PasswordAnswer a = platform().passwordPrompt(0);
-            sPassword = a.password;
-            bCancel = a.cancelled;
-        };
-        u->ZipFile(o.archive);
-        u->UnzipFolder(o.folder);
-        u->UseFolderNames(true);
-        u->PromptToOverwrite(o.prompt);
-        ok = u->Unzip();
-        if (!ok) {
-            std::string why = u->Notes().empty() ? std::string() : trimBlanks(u->Notes().back());
-            platform().messageBox("Unable to extract " + o.archive + (why.empty() ? "" : ": " + why));
-        }
+        ctlPackwell& c = ctx.control();
+        c.UnzipPassword(password);
+        c.UnzipFolderNames(o.folderNames);
+        c.UnzipEntries(o.entries);
+        ok = c.UnzipDirectly(o.archive, o.folder, o.prompt);
     });
-    bool refused = u && ok && reportNotes(*u);
-    ctx.result(ok && !refused);
+    reportFailures(ctx.control().UnzipOutcomes());
+    ctx.result(ok);
 }
 
 }  // namespace
@@ -203,6 +156,9 @@ void addUnzipCommands(CLI::App& app, Context& ctx) {
                  "--folder-names is given; existing files are kept unless --prompt lets you overwrite them.");
     unzip->add_option("ARCHIVE", o->archive, "The zip archive")->required();
     unzip->add_option("FOLDER", o->folder, "The folder to extract into (it must exist)")->required();
+    unzip->add_option("ENTRY", o->entries,
+                      "Extract only these entries, named as `packwell list` shows them: folder/name, or the "
+                      "name alone for a file at the top");
     unzip->add_flag("--prompt,--overwrite", o->prompt,
                     "Ask before overwriting an existing file (on the terminal, or as --answer says)");
     unzip->add_flag("--folder-names", o->folderNames, "Recreate the archive's folders below FOLDER");
@@ -213,7 +169,9 @@ void addUnzipCommands(CLI::App& app, Context& ctx) {
                       "Read the password for encrypted entries from the first line of this file");
     unzip->footer(
         "Example: packwell unzip backup.zip restored --folder-names --prompt --answer all\n"
-        "Exit status 1 when the extraction failed or an entry was refused (unsafe name, no password).");
+        "Exit status 1 when an entry asked for did not come out (refused as unsafe, no or wrong password, damaged, "
+        "not found, not written); one line on stderr names each with its reason. Files kept by an answer of no or "
+        "none, or because overwriting was not asked for, do not count as failures.");
     unzip->callback([&ctx, o] { runUnzip(ctx, *o); });
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "control/ctlListing.h"
+#include "platform/Outcome.h"
 
 class cZip;
 class cUnzip;
@@ -69,6 +70,24 @@ public:
                        bool Overwrite = false);
     bool ListFilesFromZip(const std::string& zip_path_name_file);
 
+    // --- Direct extraction: additions for C++ hosts (ctlPackwell_unzip.cpp) ---
+    // Not on the dispatch interface. They shape the following UnzipDirectly
+    // calls and read back the last one; left unset, UnzipDirectly behaves as
+    // it always did.
+    // The password offered first for encrypted entries ("" none); the
+    // password prompt is shown only when it does not open an entry.
+    void UnzipPassword(const std::string& password) { m_sUnzipPassword = password; }
+    // Recreate the archive's folders below the destination (default: every
+    // file lands directly in it).
+    void UnzipFolderNames(bool useFolderNames) { m_bUnzipFolderNames = useFolderNames; }
+    // Extract only these entries, named by their paths as the listing shows
+    // folder and name ("docs/a.txt"); empty: the whole archive. A path that
+    // names no entry is reported as not found and makes the call False.
+    void UnzipEntries(std::vector<std::string> entryPaths) { m_asUnzipEntries = std::move(entryPaths); }
+    // What became of each entry the last UnzipDirectly asked about (empty
+    // before the first one, or when its paths were refused).
+    const pw::OutcomeList& UnzipOutcomes() const { return m_unzipOutcomes; }
+
     // --- The listing table ---
     // Record nIndex (1 to ListCount); error 9 for any other index.
     ctlListing getListFiles(std::int32_t nIndex) const;
@@ -92,6 +111,8 @@ private:
     void m_cZ_Progress(std::int32_t lCount, const std::string& sMsg);
     void newZipObject();
     void m_cUnzip_OverWritePrompt(const std::string& sFIle, std::int32_t& eResponse);
+    void m_cUnzip_PasswordRequest(std::string& sPassword, bool& bCancel);
+    std::vector<std::string> selectUnzipEntries();
 
     std::shared_ptr<cZip> m_cZ;
     std::shared_ptr<cUnzip> m_cUnzip;
@@ -100,6 +121,13 @@ private:
     std::string m_formExtractCaption, m_formExtractIcon;
     std::string m_formOverwriteCaption, m_formOverwriteIcon;
     std::string m_formPasswordCaption, m_formPasswordIcon;
+
+    // Direct extraction additions (see UnzipPassword and the members after it).
+    std::string m_sUnzipPassword;
+    bool m_bUnzipPasswordOffered = false;
+    bool m_bUnzipFolderNames = false;
+    std::vector<std::string> m_asUnzipEntries;
+    pw::OutcomeList m_unzipOutcomes;
 
     std::vector<ctlListing> m_aListing;  // index 0 holds record 1
     std::int32_t m_lListCount = 0;

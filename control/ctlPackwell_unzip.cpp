@@ -30,12 +30,6 @@ double toTheMinute(double date) {
     return pw::makeOleDate(p.year, p.month, p.day, p.hour, p.minute, 0);
 }
 
-// The engine's reason for a failed run: its last note, if it gave one.
-std::string reasonOf(const cUnzip& u) {
-    const auto& notes = u.Notes();
-    return notes.empty() ? std::string() : pw::trimBlanks(notes.back());
-}
-
 }  // namespace
 
 bool ctlPackwell::ListFilesFromZip(const std::string& zip_path_name_file) {
@@ -53,7 +47,7 @@ bool ctlPackwell::ListFilesFromZip(const std::string& zip_path_name_file) {
         m_lListCount = 0;
         // An unreadable archive lists nothing, as an empty one does; say why.
         if (unzip->LastResult() > PK_WARN) {
-            std::string why = reasonOf(*unzip);
+            std::string why = unzip->FailureText();
             pw::platform().messageBox("Unable to read " + zip_path_name_file + (why.empty() ? "" : ": " + why));
         }
         return false;
@@ -78,6 +72,7 @@ bool ctlPackwell::ListFilesFromZip(const std::string& zip_path_name_file) {
 
 bool ctlPackwell::UnzipDirectly(const std::string& Path_Filename_To_Unzip, const std::string& where_Path,
                                 bool Overwrite) {
+    m_unzipOutcomes.clear();
     if (!isFile(Path_Filename_To_Unzip)) {
         pw::platform().messageBox("Unable to find " + Path_Filename_To_Unzip);
         return false;
@@ -92,19 +87,62 @@ bool ctlPackwell::UnzipDirectly(const std::string& Path_Filename_To_Unzip, const
     };
     // Encrypted entries are asked for through the password prompt; without
     // an answer the engine could only skip them.
-    m_cUnzip->PasswordRequest = [](std::string& sPassword, bool& bCancel) {
-        pw::PasswordAnswer answer = pw::platform().passwordPrompt(0);
-        sPassword = answer.password;
-        bCancel = answer.cancelled;
+    m_cUnzip->PasswordRequest = [this](std::string& sPassword, bool& bCancel) {
+        m_cUnzip_PasswordRequest(sPassword, bCancel);
     };
     m_cUnzip->ZipFile(Path_Filename_To_Unzip);
     m_cUnzip->UnzipFolder(where_Path);
     m_cUnzip->PromptToOverwrite(Overwrite);
-    if (m_cUnzip->Unzip()) return true;
+    m_cUnzip->UseFolderNames(m_bUnzipFolderNames);
+    m_bUnzipPasswordOffered = false;
 
-    std::string why = reasonOf(*m_cUnzip);
-    pw::platform().messageBox("Unable to extract " + Path_Filename_To_Unzip + (why.empty() ? "" : ": " + why));
+    const std::vector<std::string> missing = selectUnzipEntries();
+    // Asked-for entries of which none exists: nothing to extract (an empty
+    // selection would mean the whole archive).
+    const bool anyAsked = m_asUnzipEntries.empty() || missing.size() < m_asUnzipEntries.size();
+    const bool ok = anyAsked && m_cUnzip->Unzip();
+    if (anyAsked) m_unzipOutcomes = m_cUnzip->Outcomes();
+    for (const std::string& name : missing)
+        m_unzipOutcomes.add(pw::EntryOutcome{name, pw::Outcome::NotFound, 0, "no entry of that name"});
+    if (ok && missing.empty()) return true;
+
+    // The entries' outcomes when the engine reported them; otherwise (an
+    // engine without them) its own reason.
+    const std::string why = missing.empty() ? m_cUnzip->FailureText()
+                                            : DescribeFailures(Path_Filename_To_Unzip, m_unzipOutcomes);
+    pw::platform().messageBox(UnzipFailureMessage(Path_Filename_To_Unzip, why));
     return false;
+}
+
+// Marks the entries UnzipEntries named; returns the paths that name none.
+std::vector<std::string> ctlPackwell::selectUnzipEntries() {
+    if (m_asUnzipEntries.empty()) return {};
+    m_cUnzip->Directory();
+    std::vector<std::string> missing;
+    std::vector<bool> found(m_asUnzipEntries.size(), false);
+    for (std::int32_t i = 1; i <= m_cUnzip->FileCount(); ++i) {
+        const std::string path = cUnzip::EntryPath(m_cUnzip->FileDirectory(i), m_cUnzip->FileName(i));
+        bool wanted = false;
+        for (std::size_t k = 0; k < m_asUnzipEntries.size(); ++k)
+            if (pw::replaceAll(m_asUnzipEntries[k], "\\", "/") == path) found[k] = wanted = true;
+        m_cUnzip->FileSelected(i, wanted);
+    }
+    for (std::size_t k = 0; k < m_asUnzipEntries.size(); ++k)
+        if (!found[k]) missing.push_back(m_asUnzipEntries[k]);
+    return missing;
+}
+
+void ctlPackwell::m_cUnzip_PasswordRequest(std::string& sPassword, bool& bCancel) {
+    // The host's password first, once per extraction; the engine keeps
+    // using it for the entries it opens and asks again only for others.
+    if (!m_sUnzipPassword.empty() && !m_bUnzipPasswordOffered) {
+        m_bUnzipPasswordOffered = true;
+        sPassword = m_sUnzipPassword;
+        return;
+    }
+    pw::PasswordAnswer answer = pw::platform().passwordPrompt(0);
+    sPassword = answer.password;
+    bCancel = answer.cancelled;
 }
 
 void ctlPackwell::m_cUnzip_OverWritePrompt(const std::string& sFIle, std::int32_t& eResponse) {

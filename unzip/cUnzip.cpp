@@ -6,6 +6,11 @@
 #include "platform/Error.h"
 #include "platform/Text.h"
 
+namespace {
+// Failed entries a failure message names before it only counts the rest.
+constexpr std::size_t kFailuresShown = 5;
+}  // namespace
+
 cUnzip::cUnzip() = default;
 cUnzip::~cUnzip() = default;
 
@@ -93,7 +98,7 @@ std::int32_t cUnzip::Directory() {
     m_udtRecord.extractFolder = std::string();
     m_udtRecord.flags.nvflag = 1;
     m_asNotes.clear();
-    m_lLastResult = mUnzip::RunUnzip(*this, m_udtRecord, 0, {}, 0, {});
+    m_lLastResult = mUnzip::RunUnzip(*this, m_udtRecord, 0, {}, 0, {}, &m_outcomes);
     return 0;
 }
 
@@ -113,10 +118,21 @@ bool cUnzip::Unzip() {
     m_udtRecord.extractFolder = m_sUnzipFolder;
     m_asNotes.clear();
     m_lLastResult = mUnzip::RunUnzip(*this, m_udtRecord, static_cast<std::int32_t>(m_asInclude.size()), m_asInclude,
-                                     0, {});
-    // The engine's 0 is success and 1 means warnings only (entries kept or
-    // skipped); anything else is a failed extraction.
-    return m_lLastResult == PK_OK || m_lLastResult == PK_WARN;
+                                     0, {}, &m_outcomes);
+    // The engine's 0 is success and 1 warnings; a warning may be a kept file
+    // as well as a refused one, so the entries' outcomes decide.
+    const bool ran = m_lLastResult == PK_OK || m_lLastResult == PK_WARN;
+    if (!m_outcomes.reported) return ran;
+    return ran && m_outcomes.list.allSucceeded();
+}
+
+std::string cUnzip::FailureText() const {
+    // An engine without outcomes gave its reason as its last message line.
+    if (!m_outcomes.reported) return m_asNotes.empty() ? std::string() : pw::trimBlanks(m_asNotes.back());
+    std::string why = DescribeFailures(m_sZipFile, m_outcomes.list);
+    if (why.empty() && m_lLastResult != PK_OK && m_lLastResult != PK_WARN)
+        why = "the unzip engine failed (code " + std::to_string(m_lLastResult) + ")";
+    return why;
 }
 
 void cUnzip::UnzipFolder(const std::string& sFolder) { m_sUnzipFolder = sFolder; }
@@ -181,6 +197,29 @@ void cUnzip::noteLine(const std::string& sMsg) {
     std::string t = pw::replaceAll(pw::replaceAll(sMsg, "\r", ""), "\n", " ");
     while (!t.empty() && t.back() == ' ') t.pop_back();
     m_asNotes.push_back(t);
+}
+
+std::string DescribeFailures(const std::string& archive, const pw::OutcomeList& outcomes) {
+    const std::size_t failed = outcomes.failures();
+    if (failed == 0) return {};
+    // The archive itself could not be read: its reason is the whole story.
+    for (const auto& e : outcomes.entries())
+        if (failed == 1 && !pw::isSuccess(e.kind) && e.name == archive)
+            return std::string(pw::outcomeText(e.kind)) + ": " + e.reason;
+    const std::string summary = outcomes.failureSummary(kFailuresShown);
+    if (failed == 1) return summary;
+    return std::to_string(failed) + " entries did not come out: " + summary;
+}
+
+std::string UnzipFailureMessage(const std::string& archive, const std::string& why) {
+    return "Unable to extract " + archive + (why.empty() ? "" : ": " + why);
+}
+
+std::string UnzipSuccessText(const cUnzip& u) {
+    const std::size_t done = u.ExtractedCount(), kept = u.Outcomes().count(pw::Outcome::Kept);
+    std::string s = std::to_string(done) + (done == 1 ? " file extracted" : " files extracted");
+    if (kept) s += ", " + std::to_string(kept) + " kept";
+    return s;
 }
 
 std::string OverwriteQuestion(const std::string& file) {

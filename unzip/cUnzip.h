@@ -77,9 +77,11 @@ public:
     std::int32_t Directory();
 
     // Extracts the selected entries (every entry when all or none are
-    // selected) into UnzipFolder. True when the engine succeeded (result 0
-    // or warnings only); false when it failed, or without a run when
-    // ZipFile is empty. Run failures are raised.
+    // selected) into UnzipFolder. True only when every entry asked for came
+    // out or was kept by the caller's choice (Outcomes); false otherwise, or
+    // without a run when ZipFile is empty. With an engine that reports no
+    // outcomes, true when its result code is 0 or warnings only. Run
+    // failures are raised.
     bool Unzip();
 
     void UnzipFolder(const std::string& sFolder);
@@ -125,6 +127,18 @@ public:
     // per-entry lines ("inflating:", "creating:", ...): its warnings and
     // reasons, in order.
     const std::vector<std::string>& Notes() const { return m_asNotes; }
+    // What became of each entry the last Directory or Unzip asked about, in
+    // archive order (include names that matched nothing last); when the
+    // archive itself could not be read, one outcome names the archive.
+    // Listing reports only such a failure. Hosts read these, never Notes.
+    const pw::OutcomeList& Outcomes() const { return m_outcomes.list; }
+    // Entries extracted (or tested) by the last Unzip, and those that did
+    // not come out.
+    std::size_t ExtractedCount() const { return m_outcomes.list.count(pw::Outcome::Done); }
+    std::size_t FailedCount() const { return m_outcomes.list.failures(); }
+    // Why the last run failed, for people: the first few entries that did
+    // not come out with their reasons and a count ("" when none failed).
+    std::string FailureText() const;
     // The include list the last Unzip passed (empty: every entry).
     const std::vector<std::string>& LastIncludeList() const { return m_asInclude; }
     // The directory itself.
@@ -143,7 +157,18 @@ private:
     std::int32_t m_lLastResult = 0;
     std::vector<std::string> m_asInclude;
     std::vector<std::string> m_asNotes;
+    mUnzip::RunOutcomes m_outcomes;
 };
+
+// What did not come out of `archive` and why, for people: the first few
+// failed entries with their reasons and a count ("" when none failed).
+std::string DescribeFailures(const std::string& archive, const pw::OutcomeList& outcomes);
+// The message a host shows when an extraction failed: "Unable to extract "
+// + the archive + ": " + why.
+std::string UnzipFailureMessage(const std::string& archive, const std::string& why);
+// The confirmation after a good extraction: "3 files extracted", with ", 2
+// kept" when existing files were kept.
+std::string UnzipSuccessText(const cUnzip& u);
 
 // The question the overwrite prompt asks about `file`, and the engine's
 // answer code for what the prompt answered: Yes 103 (to all) or 102, No 104

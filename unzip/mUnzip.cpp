@@ -46,6 +46,18 @@ pw::LibraryLoader& versionLibrary() {
 }
 
 using WizFn = decltype(&Wiz_SingleEntryUnzip);
+using WizExFn = decltype(&Wiz_SingleEntryUnzipEx);
+
+// The engine's Ex entry point, or null for an engine that has only the
+// classic one.
+WizExFn exEntryPoint() {
+    try {
+        return engineLibrary().function<WizExFn>("Wiz_SingleEntryUnzipEx", RunErrorSource());
+    } catch (const pw::Error& e) {
+        if (e.number() != pw::kEntryPointNotFound) throw;
+        return nullptr;
+    }
+}
 using VersionFn = decltype(&UzpVersion2);
 
 // Fills a name list: slots 0..n-1 the names, slot n the empty text; the
@@ -87,7 +99,7 @@ void EndCallbacks() {
 
 std::int32_t RunUnzip(cUnzip& obj, UnzipCommandRecord& record, std::int32_t includeCount,
                       const std::vector<std::string>& includeNames, std::int32_t excludeCount,
-                      const std::vector<std::string>& excludeNames) {
+                      const std::vector<std::string>& excludeNames, RunOutcomes* outcomes) {
     // A run started from a handler of another run's event must hand the
     // outer run its object back when it ends.
     RunState outer;
@@ -117,16 +129,30 @@ std::int32_t RunUnzip(cUnzip& obj, UnzipCommandRecord& record, std::int32_t incl
 
         t_run.passwordRefused = false;
 
-        WizFn wiz;
+        WizFn wiz = nullptr;
+        WizExFn wizEx = nullptr;
         {
             std::lock_guard<std::mutex> lock(loaderMutex());
-            wiz = engineLibrary().function<WizFn>("Wiz_SingleEntryUnzip", RunErrorSource());
+            if (outcomes) wizEx = exEntryPoint();
+            if (!wizEx) wiz = engineLibrary().function<WizFn>("Wiz_SingleEntryUnzip", RunErrorSource());
         }
 
         DCL dcl = record.flags;
         dcl.lpszZipFN = record.archivePath ? record.archivePath->c_str() : nullptr;
         dcl.lpszExtractDir = record.extractFolder ? record.extractFolder->c_str() : nullptr;
-        std::int32_t result = wiz(includeCount, include.get(), excludeCount, exclude.get(), &dcl, &functions);
+        std::int32_t result;
+        if (wizEx) {
+            outcomes->list.clear();
+            outcomes->reported = true;
+            UZEXTRA extra{};
+            extra.structlen = sizeof extra;
+            extra.context = &outcomes->list;
+            extra.outcome = &pw::pwCollectOutcome;
+            result = wizEx(includeCount, include.get(), excludeCount, exclude.get(), &dcl, &functions, &extra);
+        } else {
+            if (outcomes) *outcomes = RunOutcomes{};
+            result = wiz(includeCount, include.get(), excludeCount, exclude.get(), &dcl, &functions);
+        }
         record.flags = dcl;
         record.flags.lpszZipFN = nullptr;
         record.flags.lpszExtractDir = nullptr;

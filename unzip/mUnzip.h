@@ -1,7 +1,7 @@
 // mUnzip: one run of the unzip engine (libbrixuzip1.so) for one cUnzip.
 //
 // The engine is loaded lazily at the first run. Its callbacks arrive on the
-// calling thread while Wiz_SingleEntryUnzip runs; they reach the object of
+// calling thread while Wiz_SingleEntryUnzip(Ex) runs; they reach the object of
 // the run through per-thread state, so one run per thread at a time. Errors
 // inside a callback never reach the engine.
 #pragma once
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "brixuzip1.h"
+#include "platform/Outcome.h"
 
 class cUnzip;
 
@@ -30,14 +31,24 @@ namespace mUnzip {
 inline constexpr const char* kEngineLibrary = "libbrixuzip1.so";
 inline constexpr const char* kVersionLibrary = "librarero10.so";
 
+// What a run learnt about each entry. `reported` is false when the engine
+// has no Wiz_SingleEntryUnzipEx: then `list` stays empty and only the result
+// code tells how the run went.
+struct RunOutcomes {
+    pw::OutcomeList list;
+    bool reported = false;
+};
+
 // Runs the engine once for `obj` with its record and the name lists
 // (names 1..count, as vectors from index 0). Returns the engine's result
-// code unchanged. A failure of the run itself (too many names, a missing
-// library or entry point) is raised again with the source
+// code unchanged. With `outcomes`, the run goes through the engine's Ex entry
+// point (when it has one) and the per-entry outcomes are collected there,
+// replacing what it held. A failure of the run itself (too many names, a
+// missing library or entry point) is raised again with the source
 // "PackwellDEMO.VAZeded".
 std::int32_t RunUnzip(cUnzip& obj, UnzipCommandRecord& record, std::int32_t includeCount,
                       const std::vector<std::string>& includeNames, std::int32_t excludeCount,
-                      const std::vector<std::string>& excludeNames);
+                      const std::vector<std::string>& excludeNames, RunOutcomes* outcomes = nullptr);
 
 // The source text of a re-raised run failure.
 std::string RunErrorSource();

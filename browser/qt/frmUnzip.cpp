@@ -367,7 +367,12 @@ void frmUnzip::cmdExtract_Click() {
         const std::string folder = GetExtractFolder();
         if (folder.empty()) return;
         m_cUnzip->UnzipFolder(folder);
-        m_cUnzip->Unzip();
+        // 5. The result: what did not come out and why, or how many did.
+        if (m_cUnzip->Unzip())
+            m_sbrPanel->setText(qs(UnzipSuccessText(*m_cUnzip)));
+        else
+            pw::platform().messageBox(UnzipFailureMessage(m_cUnzip->ZipFile(), m_cUnzip->FailureText()),
+                                      pw::MessageStyle::Plain, pw::kLibraryTitle);
     });
 }
 

@@ -75,7 +75,8 @@ using ZipPtr = std::unique_ptr<zip_t, ZipCloser>;
 std::string toStr(const char* s) { return s ? std::string(s) : std::string(); }
 
 struct OpenFailure {
-    std::string reason;
+    std::string reason;  // for the message line, with the path
+    std::string brief;   // for the outcome, which names the archive already
     int32_t kind = BRIX_READ_FAILED;
     int sysError = 0;
 };
@@ -89,13 +90,16 @@ zip_t* openArchive(const std::string& path, OpenFailure& why) {
         if (zip_error_system_type(&err) == ZIP_ET_SYS) why.sysError = zip_error_code_system(&err);
         if (code == ZIP_ER_NOENT) {
             why.reason = "cannot find " + path;
+            why.brief = "cannot find the archive";
             why.kind = BRIX_NOT_FOUND;
             why.sysError = ENOENT;
         } else if (code == ZIP_ER_NOZIP || code == ZIP_ER_INCONS) {
             why.reason = path + " is not a zip archive (or it is truncated)";
+            why.brief = "not a zip archive (or it is truncated)";
             why.kind = BRIX_DAMAGED;
         } else {
             why.reason = "cannot open " + path + ": " + zip_error_strerror(&err);
+            why.brief = zip_error_strerror(&err);
         }
         zip_error_fini(&err);
     }
@@ -292,7 +296,7 @@ public:
         za_.reset(openArchive(archive_, why));
         if (!za_) {
             error("error: " + why.reason);
-            outcome_(archive_, why.kind, why.sysError, why.reason);
+            outcome_(archive_, why.kind, why.sysError, why.brief);
             return PK_NOZIP;
         }
         if (opts_.nvflag) return list();

@@ -1,5 +1,5 @@
 // A stand-in for the unzip engine, for tests of the binding: it records what
-// a run passed to Wiz_SingleEntryUnzip and drives the callbacks from a
+// a run passed to Wiz_SingleEntryUnzip(Ex) and drives the callbacks from a
 // script, one command a line, fields separated by TABs:
 //   list  csize size factor month day year hour minute flag path method crc enc
 //   print TEXT            (byte count = the text's length)
@@ -7,6 +7,7 @@
 //   service TEXT          (a reply of 1 ends the run with code 80)
 //   replace NAME
 //   password              (a zeroed 256-byte buffer)
+//   outcome KIND NAME [ERRNO [REASON]]  (through Wiz_SingleEntryUnzipEx's callback)
 //   return CODE
 // Numbers take C notation (0x...). "\0" in a text is a NUL, "\t" a TAB.
 // The script comes from FakeUz_SetScript, or else from the file named by

@@ -91,9 +91,10 @@ __attribute__((visibility("default"))) void FakeUz_SetScript(const char* script)
 __attribute__((visibility("default"))) const FakeUzCall* FakeUz_LastCall(void) { return &g_last; }
 __attribute__((visibility("default"))) int FakeUz_CallCount(void) { return g_calls; }
 
-__attribute__((visibility("default"))) int32_t Wiz_SingleEntryUnzip(int32_t includeCount, UZNAMES* include,
-                                                                   int32_t excludeCount, UZNAMES* exclude,
-                                                                   DCL* options, USERFUNCTIONS* fn) {
+__attribute__((visibility("default"))) int32_t Wiz_SingleEntryUnzipEx(int32_t includeCount, UZNAMES* include,
+                                                                     int32_t excludeCount, UZNAMES* exclude,
+                                                                     DCL* options, USERFUNCTIONS* fn,
+                                                                     const UZEXTRA* extra) {
     ++g_calls;
     FakeUzCall c;
     c.includeCount = includeCount;
@@ -148,6 +149,12 @@ __attribute__((visibility("default"))) int32_t Wiz_SingleEntryUnzip(int32_t incl
             char buf[UNZIP_PASSWORD_BUFFER] = {};
             c.replies.push_back(fn->password(buf, sizeof buf, "Password: ", "entry"));
             c.passwords.emplace_back(buf, strnlen(buf, sizeof buf));
+        } else if (cmd == "outcome") {
+            std::string name = f.size() > 2 ? unescape(f[2]) : "";
+            std::string reason = f.size() > 4 ? unescape(f[4]) : "";
+            BRIXOUTCOME o{sizeof(BRIXOUTCOME), static_cast<int32_t>(num(f, 1)), static_cast<int32_t>(num(f, 3)),
+                          name.c_str(), reason.c_str()};
+            if (extra && extra->outcome) extra->outcome(extra->context, &o);
         } else if (cmd == "return") {
             code = static_cast<int32_t>(num(f, 1));
         }
@@ -155,6 +162,12 @@ __attribute__((visibility("default"))) int32_t Wiz_SingleEntryUnzip(int32_t incl
     g_last = c;
     log(c);
     return code;
+}
+
+__attribute__((visibility("default"))) int32_t Wiz_SingleEntryUnzip(int32_t includeCount, UZNAMES* include,
+                                                                   int32_t excludeCount, UZNAMES* exclude,
+                                                                   DCL* options, USERFUNCTIONS* fn) {
+    return Wiz_SingleEntryUnzipEx(includeCount, include, excludeCount, exclude, options, fn, nullptr);
 }
 
 __attribute__((visibility("default"))) void UzpVersion2(UzpVer2* v) {

@@ -99,10 +99,10 @@ TEST_F(ControlUnzipTest, AMissingArchiveKeepsTheEarlierTable) {
 }
 
 TEST_F(ControlUnzipTest, AnUnreadableArchiveListsNothingAndSaysWhy) {
-    engine().script("print\terror: not a zip archive\nreturn\t9\n");
+    engine().script("print\terror: not a zip archive\noutcome\t5\t" + archive + "\t0\tnot a zip archive\nreturn\t9\n");
     EXPECT_FALSE(c.ListFilesFromZip(archive));
     EXPECT_EQ(c.ListCount(), 0);
-    EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{"Unable to read " + archive + ": error: not a zip archive"});
+    EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{"Unable to read " + archive + ": damaged: not a zip archive"});
 }
 
 TEST_F(ControlUnzipTest, AnOverflowingEntryFailsTheCallAndKeepsTheTable) {
@@ -163,10 +163,22 @@ TEST_F(ControlUnzipTest, UnzipDirectlyAsksForPasswords) {
     EXPECT_EQ(engine().last().passwords, std::vector<std::string>{"secret"});
 }
 
-TEST_F(ControlUnzipTest, AFailedExtractionReturnsFalseAndShowsTheReason) {
-    engine().script("print\t  inflating: a.txt\nprint\t  error:  b.txt: bad CRC\nprint\t  inflating: c.txt\nreturn\t2\n");
+// The entries' outcomes decide, not the result code: a run with warnings
+// only fails when a warning was a refusal.
+TEST_F(ControlUnzipTest, AFailedExtractionReturnsFalseAndNamesTheEntries) {
+    engine().script("outcome\t0\ta.txt\noutcome\t5\tb.txt\t0\tbad CRC\noutcome\t0\tc.txt\nreturn\t2\n");
     EXPECT_FALSE(c.UnzipDirectly(archive, out));
-    EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{"Unable to extract " + archive + ": error:  b.txt: bad CRC"});
+    EXPECT_EQ(ui.messageTexts(), std::vector<std::string>{"Unable to extract " + archive + ": b.txt (damaged: bad CRC)"});
+    EXPECT_EQ(c.UnzipOutcomes().entries().size(), 3u);
+
+    engine().script("outcome\t1\tkept.txt\nreturn\t1\n");
+    EXPECT_TRUE(c.UnzipDirectly(archive, out));
+    engine().script("outcome\t1\tkept.txt\noutcome\t2\t../x\noutcome\t3\ts1\noutcome\t3\ts2\nreturn\t1\n");
+    EXPECT_FALSE(c.UnzipDirectly(archive, out));
+    EXPECT_EQ(ui.messageTexts().back(),
+              "Unable to extract " + archive +
+                  ": 3 entries did not come out: ../x (refused as unsafe), s1 (no password given), s2 (no password given)");
+    EXPECT_EQ(c.unzipObject()->Outcomes().failures(), 3u);
 }
 
 // --- The command line ---
@@ -239,14 +251,18 @@ TEST_F(ControlUnzipTest, CommandUnzipWithFolderNamesAndAPasswordFile) {
 }
 
 TEST_F(ControlUnzipTest, CommandUnzipFailsWhenAnEntryIsRefusedButNotWhenOneIsKept) {
+    // The message lines say nothing about the outcome; the outcomes do.
     CliRun r = packwell("unzip '" + archive + "' '" + out + "'",
-                     "print\t  skipping: a.txt  (file exists, kept)\nreturn\t1\n", dir);
+                        "print\t  error: a.txt failed\noutcome\t1\ta.txt\t0\tfile exists, kept\nreturn\t1\n", dir);
     EXPECT_EQ(r.status, 0) << r.err;
     r = packwell("unzip '" + archive + "' '" + out + "' --folder-names",
-                 "print\twarning:  skipped \"../evil\": leaves the folder\nreturn\t1\n", dir);
+                 "print\t  inflating: ok\noutcome\t2\t../evil\t0\tleaves the folder\noutcome\t7\tw.txt\t28\tNo space "
+                 "left on device\nreturn\t1\n",
+                 dir);
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("skipped \"../evil\""), std::string::npos);
-    r = packwell("unzip '" + archive + "' '" + out + "'", "print\terror: not a zip archive\nreturn\t9\n", dir);
+    EXPECT_NE(r.err.find("\npackwell: ../evil: refused as unsafe: leaves the folder\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("\npackwell: w.txt: could not be written: No space left on device\n"), std::string::npos);
+    r = packwell("unzip '" + archive + "' '" + out + "'", "outcome\t5\t" + archive + "\t0\tnot a zip\nreturn\t9\n", dir);
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Unable to extract"), std::string::npos);
 }
