@@ -363,7 +363,7 @@ TEST_F(BrowserTest, ExtractsExactlyTheSelectedEntriesToTheChosenFolder) {
     auto w = load(kThree, archive);
     select(*w, {0, 2});
     const std::string dest = (tmp.path() / "dest").string();
-    engine().script("print\tinflating: a.txt\n");
+    engine().script("print\tinflating: a.txt\noutcome\t0\ta.txt\noutcome\t0\tnotes.doc\n");
     const int callsBefore = engine().calls();
     onExtractTo([&](frmExtractTo& d) {
         EXPECT_FALSE(w->isEnabled());
@@ -376,8 +376,19 @@ TEST_F(BrowserTest, ExtractsExactlyTheSelectedEntriesToTheChosenFolder) {
     EXPECT_EQ(w->unzipObject()->LastIncludeList(), (std::vector<std::string>{"a.txt", "notes.doc"}));
     EXPECT_EQ(selectedFlags(*w), (std::vector<bool>{true, false, true}));
     EXPECT_EQ(w->m_cExtractMRU().Item(1), dest);
-    EXPECT_EQ(w->statusText(), "inflating: a.txt");
+    EXPECT_EQ(w->statusText(), "2 files extracted");
+    EXPECT_TRUE(scripted.messages.empty());
     EXPECT_TRUE(w->isEnabled());
+
+    // Something did not come out: a message names it and why.
+    engine().script("outcome\t0\ta.txt\noutcome\t2\t../notes.doc\t0\tleaves the folder\nreturn\t1\n");
+    onExtractTo([&](frmExtractTo& d) {
+        d.ICaptureBF_SelectionChanged(dest);
+        d.findChild<QPushButton*>("cmdExtract")->click();
+    });
+    w->cmdExtract_Click();
+    EXPECT_EQ(scripted.messageTexts(), std::vector<std::string>{"Unable to extract " + archive +
+                                                                ": ../notes.doc (refused as unsafe: leaves the folder)"});
 }
 
 TEST_F(BrowserTest, ExtractWithNothingSelectedExtractsEverything) {
