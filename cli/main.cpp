@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include "cli/Commands.h"
+#include "cli/Reference.h"
 #include "platform/Platform.h"
 
 int main(int argc, char** argv) {
@@ -17,6 +18,8 @@ int main(int argc, char** argv) {
     pw::ScopedPlatform usePlatform(ctx.console);
 
     CLI::App app{"packwell: create, list and extract zip archives, split files into numbered pieces and join them."};
+    app.footer("Exit status: 0 when the operation succeeded, 1 when it failed or found nothing, 2 for a usage error.\n"
+               "Run 'packwell COMMAND --help' for a command's arguments and options.");
     app.require_subcommand(1, 1);
     app.fallthrough(false);
     addSpanCommands(app, ctx);
@@ -26,6 +29,7 @@ int main(int argc, char** argv) {
     addBrowseCommands(app, ctx);
     addSampleCommands(app, ctx);
     addVersionCommands(app, ctx);
+    addReferenceOption(app);
 
     try {
         app.parse(argc, argv);
@@ -33,6 +37,9 @@ int main(int argc, char** argv) {
         return app.exit(e);
     } catch (const CLI::CallForAllHelp& e) {
         return app.exit(e);
+    } catch (const CLI::Success&) {
+        // --version and --reference have done their work while parsing.
+        return ctx.exitCode;
     } catch (const CLI::ParseError& e) {
         app.exit(e);
         return kUsage;
