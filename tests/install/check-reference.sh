@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The version flag, and the man page and bash completion against what --help
-# lists: every command, positional argument and option that --help shows must
-# be in the man page and be offered by the completion.
+# The version flag, and the man page, bash completion and README reference
+# against what --help lists: every command, positional argument and option
+# that --help shows must be in the man page and be offered by the completion.
 #   check-reference.sh BIN_DIR SOURCE_DIR SCRATCH
 set -euo pipefail
 bin=$1 source=$2 scratch=$3
@@ -106,4 +106,11 @@ check_command ""
 [ "$(complete_words packwell join '')" = "$(printf 'b.001\ndir')" ] || fail "join offers $(complete_words packwell join '')"
 [ "$(complete_words packwell unzip --answer '')" = "$(printf 'all\nno\nnone\nyes')" ] || fail "--answer offers $(complete_words packwell unzip --answer '')"
 [ "$(complete_words packwell unzip --answer all '')" = "$(printf 'a.zip\ndir')" ] || fail "an option's value is taken for ARCHIVE"
+# The README's reference is the program's, and a stale one is caught.
+PACKWELL_BUILD_DIR=$bin/.. "$source/scripts/readme-reference" --check
+sed 's/^Usage: packwell zip /Usage: packwell zap /' "$source/README.md" >"$scratch/README.md"
+status=0
+PACKWELL_README=$scratch/README.md PACKWELL_BUILD_DIR=$bin/.. "$source/scripts/readme-reference" --check \
+  >/dev/null 2>&1 || status=$?
+[ $status = 1 ] || fail "a stale README reference passed the check (status $status)"
 echo "reference ok: $commands commands"

@@ -6,7 +6,8 @@ if(PACKWELL_WITH_QT)
   set_tests_properties(install_example_host PROPERTIES TIMEOUT 600 RUN_SERIAL TRUE)
 endif()
 
-# The man page and completion follow --help; --version follows project().
+# The man page, completion and README reference follow --help; --version
+# follows project().
 add_test(NAME cli_reference
   COMMAND ${CMAKE_CURRENT_LIST_DIR}/check-reference.sh ${CMAKE_BINARY_DIR}/bin ${CMAKE_SOURCE_DIR}
           ${CMAKE_BINARY_DIR}/test-scratch/cli_reference)
