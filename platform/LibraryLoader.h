@@ -1,7 +1,8 @@
 // Lazy loading of the outside engine libraries. A library is looked for in
 // $PACKWELL_ENGINE_DIR, then beside the binary that holds this code (the
-// build folder, or the install's library folder), then by the system's
-// search. A missing library raises 48, a missing entry point 453.
+// build folder), then by the system's search, which takes the RUNPATH of that
+// binary: installed, it names the private engine folder <libdir>/packwell.
+// A missing library raises 48, a missing entry point 453.
 #pragma once
 
 #include <string>
