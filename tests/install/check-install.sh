@@ -23,7 +23,7 @@ contents() { dpkg-deb -c "$1"_*.deb | awk '{ print $6 }'; }
 expect() {  # package, then patterns that must each match a file of it
   local package=$1 pattern
   shift
-  for pattern in "$@"; do contents "$package" | grep -qE "$pattern" || fail "$package lacks $pattern"; done
+  for pattern in "$@"; do contents "$package" | grep -E "$pattern" >/dev/null || fail "$package lacks $pattern"; done
 }
 expect libpackwelldemo1 '/libPackwellDEMO\.so\.1$' '/packwell/libbrixzip1\.so$' '/packwell/libbrixuzip1\.so$' \
   '/packwell/librarero10\.so$' '/doc/libpackwelldemo1/copyright$'
@@ -31,11 +31,11 @@ expect libpackwell-dev '/include/packwell/control/ctlPackwell\.h$' '/cmake/Packw
   '/pkgconfig/packwell\.pc$' '/libPackwellDEMO\.so$'
 expect packwell '/usr/bin/packwell$' '/usr/bin/prjBRIXpackwell$' '/man1/packwell\.1\.gz$' \
   '/bash-completion/completions/packwell$' '/applications/prjBRIXpackwell\.desktop$' '/apps/prjBRIXpackwell\.svg$'
-contents libpackwelldemo1 | grep -qE '\.h$|\.pc$|/libPackwellDEMO\.so$' && fail "the runtime package holds development files"
-contents packwell | grep -qE '\.so' && fail "the programs package holds libraries"
+contents libpackwelldemo1 | grep -E '\.h$|\.pc$|/libPackwellDEMO\.so$' >/dev/null && fail "the runtime package holds development files"
+contents packwell | grep -E '\.so' >/dev/null && fail "the programs package holds libraries"
 # Dependencies from dpkg-shlibdeps (libzip, libc), plus the one between ours.
-dpkg-deb -f libpackwelldemo1_*.deb Depends | grep -q 'libzip4' || fail "runtime dependencies not from the libraries"
-dpkg-deb -f packwell_*.deb Depends | grep -q '^libpackwelldemo1 (= .*libc6' || fail "programs dependencies wrong"
+dpkg-deb -f libpackwelldemo1_*.deb Depends | grep 'libzip4' >/dev/null || fail "runtime dependencies not from the libraries"
+dpkg-deb -f packwell_*.deb Depends | grep '^libpackwelldemo1 (= .*libc6' >/dev/null || fail "programs dependencies wrong"
 
 lintian --no-cfg --fail-on error *.deb >"$scratch/lintian.log" 2>&1 || { cat "$scratch/lintian.log" >&2; fail "lintian"; }
 
@@ -49,12 +49,13 @@ c++ -o "$scratch/host/packwell_host_pc" "$source/examples/host/main.cpp" \
 for host in packwell_host packwell_host_pc; do
   rm -rf "$scratch/work"/*
   "$scratch/host/$host" "$scratch/work" >/dev/null || fail "$host"
-  ldd "$scratch/host/$host" | grep -q "$usr/lib/.*libPackwellDEMO" || fail "$host does not use the unpacked library"
+  libs=$(ldd "$scratch/host/$host")
+  grep -q "$usr/lib/.*libPackwellDEMO" <<<"$libs" || fail "$host does not use the unpacked library"
 done
 
 # packwell from the unpacked tree: its version, and a zip and unzip round trip.
-"$usr/bin/packwell" version | grep -q '^unzip engine' || fail "packwell version"
-"$usr/bin/packwell" --version | grep -q '^unzip engine' || fail "packwell --version"
+"$usr/bin/packwell" version | grep '^unzip engine' >/dev/null || fail "packwell version"
+"$usr/bin/packwell" --version | grep '^unzip engine' >/dev/null || fail "packwell --version"
 mkdir -p "$scratch/trip/out"
 head -c 300000 /dev/urandom >"$scratch/trip/data.bin"
 "$usr/bin/packwell" zip "$scratch/trip/data.zip" "$scratch/trip/data.bin" >/dev/null

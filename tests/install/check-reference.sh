@@ -88,7 +88,7 @@ check_command() {  # $1: the command path ("" for the program itself)
   done
   for entry in $(help_entries "$path" Options); do
     for name in ${entry//,/ }; do
-      complete_words packwell $path "$name" | grep -qxF -- "$name" || fail "completion does not offer $name for '$path'"
+      complete_words packwell $path "$name" | grep -xF -- "$name" >/dev/null || fail "completion does not offer $name for '$path'"
     done
   done
   if [ -n "$subs" ]; then
