@@ -59,11 +59,12 @@ private:
     std::string path_;
 };
 
-Fd openForReading(const std::string& path) {
+// Opens a file to read and gives its status as found at opening (the one
+// fstat a piece needs: the folder check, the size and the copier's hint).
+Fd openForReading(const std::string& path, struct stat& st) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) throw pw::fileError(errno, path, kSource);
     Fd f(fd, path);
-    struct stat st{};
     if (::fstat(fd, &st) != 0) throw pw::fileError(errno, path, kSource);
     if (S_ISDIR(st.st_mode)) throw pw::fileError(EISDIR, path, kSource);
     return f;
@@ -75,10 +76,10 @@ Fd createAnew(const std::string& path) {
     return Fd(fd, path);
 }
 
-std::int64_t sizeOf(const Fd& f) {
+struct stat statusOf(const Fd& f) {
     struct stat st{};
     if (::fstat(f.get(), &st) != 0) throw pw::fileError(errno, f.path(), kSource);
-    return st.st_size;
+    return st;
 }
 
 bool isFile(const std::string& path, struct stat* out = nullptr) {
@@ -105,16 +106,25 @@ void writeAll(const Fd& out, const char* data, std::size_t len, off_t offset) {
 // the source stay holes (the output is a new file, so they read as zeros
 // there too). Lets the kernel copy the data (no user-space buffer at all) and
 // falls back to one fixed buffer where it cannot. Returns the bytes copied:
-// fewer than `len` only at the source's end.
+// fewer than `len` only at the source's end. `inStat` is the source's status
+// taken just before; the end of the source is its size.
+//
+// Joining many small pieces is bound by the calls made per piece, so a piece
+// costs one copy_file_range: holes are only looked for (two lseek calls per
+// data run) when the source has fewer blocks than its size needs, and the
+// output's length is only checked when a hole ends the range.
 class Copier {
 public:
-    std::int64_t copy(const Fd& in, off_t inOff, const Fd& out, off_t outOff, std::int64_t len) {
-        const std::int64_t avail = std::max<std::int64_t>(0, std::min<std::int64_t>(len, sizeOf(in) - inOff));
+    std::int64_t copy(const Fd& in, const struct stat& inStat, off_t inOff, const Fd& out, off_t outOff,
+                      std::int64_t len) {
+        const std::int64_t avail = std::max<std::int64_t>(0, std::min<std::int64_t>(len, inStat.st_size - inOff));
         const off_t end = inOff + avail;
+        const bool mayHaveHoles = holesKnown_ && static_cast<std::int64_t>(inStat.st_blocks) * 512 < inStat.st_size;
         off_t pos = inOff;
+        bool endsInHole = false;
         while (pos < end) {
             off_t dataStart = pos, dataEnd = end;
-            if (holesKnown_) {
+            if (mayHaveHoles && holesKnown_) {
                 off_t d = ::lseek(in.get(), pos, SEEK_DATA);
                 if (d < 0 && errno == ENXIO) {
                     d = end;  // nothing but a hole up to the end
@@ -128,14 +138,18 @@ public:
                     if (h > dataStart) dataEnd = std::min(h, end);
                 }
             }
-            if (dataStart >= end) break;
+            if (dataStart >= end) {
+                endsInHole = true;
+                break;
+            }
             const std::int64_t want = dataEnd - dataStart;
             const std::int64_t got = copyData(in, dataStart, out, outOff + (dataStart - inOff), want);
             if (got < want) return dataStart - inOff + got;  // the source became shorter
             pos = dataEnd;
         }
         // A hole at the end: the output still reaches its full length.
-        if (avail > 0 && sizeOf(out) < outOff + avail && ::ftruncate(out.get(), outOff + avail) != 0)
+        if (endsInHole && avail > 0 && statusOf(out).st_size < outOff + avail &&
+            ::ftruncate(out.get(), outOff + avail) != 0)
             throw pw::fileError(errno, out.path(), kSource);
         return avail;
     }
@@ -289,8 +303,9 @@ std::string PieceSuffix(std::int64_t k) {
 std::int32_t SpanFile(const std::string& Path_Filename_To_Span, std::int32_t chunkSize, std::string& destination) {
     const std::string& source = Path_Filename_To_Span;
     const std::string name = PathPart(source, true);
-    Fd in = openForReading(source);
-    const std::int64_t length = sizeOf(in);
+    struct stat sourceStat{};
+    Fd in = openForReading(source, sourceStat);
+    const std::int64_t length = sourceStat.st_size;
     if (length == 0) return kNothingSplit;
 
     const std::size_t nameChars = pw::charCount(name);
@@ -320,8 +335,6 @@ std::int32_t SpanFile(const std::string& Path_Filename_To_Span, std::int32_t chu
         folder = PathPart(source, false);
     }
 
-    struct stat sourceStat{};
-    if (::fstat(in.get(), &sourceStat) != 0) throw pw::fileError(errno, source, kSource);
     ::posix_fadvise(in.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
 
     Copier copier;
@@ -345,7 +358,9 @@ std::int32_t SpanFile(const std::string& Path_Filename_To_Span, std::int32_t chu
             outOff = static_cast<off_t>(header.size());
         }
         const std::int64_t want = std::min(chunk, length - offset);
-        const std::int64_t got = copier.copy(in, offset, out, outOff, want);
+        // The source's status anew for each piece: a source that shrinks
+        // while it is split must show as short, not be padded with a hole.
+        const std::int64_t got = copier.copy(in, statusOf(in), offset, out, outOff, want);
         if (got != want)
             throw pw::Error(pw::kInputPastEnd, kSource,
                             "Input past end of file (" + source + " became shorter while it was split)");
@@ -382,7 +397,8 @@ std::string JoinSpan(const std::string& Path_Filename_To_Join) {
     std::int64_t count = 0;
     std::string ext;
     {
-        Fd p1 = openForReading(first);
+        struct stat firstStat{};
+        Fd p1 = openForReading(first, firstStat);
         char header[kHeaderSize];
         std::int64_t have = 0;
         while (have < kHeaderSize) {
@@ -430,10 +446,11 @@ std::string JoinSpan(const std::string& Path_Filename_To_Join) {
     off_t outOff = 0;
     for (std::int64_t k = 1; k <= count; ++k) {
         const std::string piece = folder + base + PieceSuffix(k);
-        Fd in = openForReading(piece);
+        struct stat pieceStat{};
+        Fd in = openForReading(piece, pieceStat);
         const std::int64_t start = k == 1 ? kHeaderSize : 0;
-        const std::int64_t size = sizeOf(in);
-        if (size > start) outOff += static_cast<off_t>(copier.copy(in, start, out, outOff, size - start));
+        const std::int64_t size = pieceStat.st_size;
+        if (size > start) outOff += static_cast<off_t>(copier.copy(in, pieceStat, start, out, outOff, size - start));
         in.close();
         pw::platform().progress("Joining", k, count);
     }
