@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
 """Times several commands against each other on a noisy, shared machine.
 
-    alternate.py --label L --rounds N --out TIMES.tsv --work DIR \
+    alternate.py --label L --rounds N [--warmup 0] --out TIMES.tsv --work DIR \
         NAME PREPARE COMMAND [NAME PREPARE COMMAND ...]
 
-Round 0 only warms the caches; then every round runs each command once, in
+Round 0 only warms the caches (--warmup 0 leaves it out, for runs so long or
+so large in output that a second pass would cost more than the caches it
+warms); then every round runs each command once, in
 turn, so that a burst of load from other users hits all of them alike rather
 than one command's whole series. Each run is timed by hyperfine (its
 PREPARE, typically moving the previous output aside, is not timed) and
@@ -30,6 +32,7 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--label", required=True)
     ap.add_argument("--rounds", type=int, default=3)
+    ap.add_argument("--warmup", type=int, choices=(0, 1), default=1)
     ap.add_argument("--out", required=True)
     ap.add_argument("--work", required=True)
     ap.add_argument("triples", nargs="+")
@@ -38,7 +41,7 @@ def main():
         sys.exit("alternate.py: commands come as NAME PREPARE COMMAND triples")
     cmds = [a.triples[i:i + 3] for i in range(0, len(a.triples), 3)]
     os.makedirs(a.work, exist_ok=True)
-    for r in range(a.rounds + 1):
+    for r in range(1 - a.warmup, a.rounds + 1):
         for i, (name, prep, cmd) in enumerate(cmds):
             script = os.path.join(a.work, "%s.%d.sh" % (a.label, i))
             with open(script, "w") as f:

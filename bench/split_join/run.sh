@@ -10,7 +10,9 @@
 # (/usr/bin/time -v).
 #
 # Environment: SMALL_MIB (512), LARGE_MIB (1024), PACKWELL_BIN (default: build/bin/packwell beside this tree),
-# BENCH_DIR (scratch folder, default build/bench-split-join), ROUNDS (3).
+# BENCH_DIR (scratch folder, default build/bench-split-join), ROUNDS (3),
+# PACKWELL_BASELINE (another packwell binary, e.g. an older build: its join
+# runs in the same rounds, for before/after ratios on one machine state).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 common=$here/../common
@@ -54,23 +56,8 @@ results=$run/results.tsv
 
 # aside DIR: moves DIR out of the way and leaves an empty DIR in its place.
 # stash FILE: moves FILE out of the way when it exists.
-# Both then flush what earlier runs wrote, so that no run pays for the
-# write-back of another (the page cache's dirty limit would otherwise make
-# later runs wait for the disk).
-cat > "$run/aside" <<SH
-#!/bin/sh
-[ ! -e "\$1" ] || mv "\$1" "$run/trash/\$(basename "\$1").\$(date +%s%N)"
-mkdir -p "\$1"
-sync
-SH
-cat > "$run/stash" <<SH
-#!/bin/sh
-[ ! -e "\$1" ] || mv "\$1" "$run/trash/\$(basename "\$1").\$(date +%s%N)"
-sync
-SH
-chmod +x "$run/aside" "$run/stash"
-aside=$run/aside
-stash=$run/stash
+aside="$common/aside --dir $run/trash"
+stash="$common/aside $run/trash"
 
 # bench LABEL then triples of (name, prepare, command): alternating rounds
 # after one warm-up round, each run's time and peak memory into $results.
@@ -99,10 +86,17 @@ one_size() {
   # Piece sets for the joins: the last round's output is still in place.
   ls "$pw" | grep -c '^sample\.[0-9]' | sed "s/^/   packwell pieces: /"
   echo "== join $tag"
+  local baseline=()
+  if [ -n "${PACKWELL_BASELINE:-}" ]; then
+    # Its own copy of the pieces, so both joins read what was just written.
+    local bl=$run/bl-$tag
+    $aside "$bl" && cp "$pw"/sample.[0-9]* "$bl"/
+    baseline=("baseline join" "$stash $bl/sample.bin" "$PACKWELL_BASELINE join $bl/sample.001 >/dev/null")
+  fi
   bench "join-$tag" \
     "packwell join" "$stash $pw/sample.bin" \
       "$packwell join $pw/sample.001 >/dev/null" \
-    "cat" "$stash $gs/joined" "cat $gs/sample.* > $gs/joined"
+    "cat" "$stash $gs/joined" "cat $gs/sample.* > $gs/joined" "${baseline[@]}"
   cmp "$src" "$pw/sample.bin"
   cmp "$src" "$gs/joined"
   echo "   joined files are identical to the source"
@@ -111,7 +105,7 @@ one_size() {
 one_size ${small}m "$small" 720
 one_size ${large}m "$large" "$large_piece_kib"
 # The largest piece: the whole file as one piece (1 GiB at the default size).
-"$aside" "$run/pw-huge"
+$aside "$run/pw-huge"
 /usr/bin/time -v -o "$run/huge.peak" "$packwell" split "$run/src-${large}m/sample.bin" $(( large * 1024 )) "$run/pw-huge" >/dev/null
 printf 'huge\tpackwell split 1 GiB piece\t0\t%s\n' \
   "$(awk -F': ' '/Maximum resident set size/ {print $2}' "$run/huge.peak")" >> "$results"
@@ -124,6 +118,10 @@ for tag in ${small}m ${large}m; do
     "split_join: packwell split $tag <= 1x GNU split -b"
   python3 "$common/summary.py" ratio "$results" "join-$tag" "packwell join" "cat" 1.0 \
     "split_join: packwell join $tag <= 1x cat"
+  if [ -n "${PACKWELL_BASELINE:-}" ]; then
+    python3 "$common/summary.py" ratio "$results" "join-$tag" "baseline join" "cat" 1.0 \
+      "split_join: baseline join $tag <= 1x cat"
+  fi
 done
 python3 "$common/summary.py" ratio "$results" split-${large}m "packwell split" "cp" 1.1 \
   "split_join: packwell split ${large}m ($((large_piece_kib / 1024)) MiB pieces) <= 1.1x cp"

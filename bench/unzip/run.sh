@@ -66,7 +66,7 @@ python3 "$common/alternate.py" --label list --rounds "$list_rounds" --out "$time
 echo "== extracting $(du -sm "$tree" | cut -f1) MiB in $(find "$tree" -type f | wc -l) files ($rounds rounds after a warm-up)"
 # Each command's previous output folder is moved aside (not deleted) and
 # flushed; a fresh empty folder is the target.
-prep() { echo "sh -c '[ ! -e $run/$1 ] || mv $run/$1 $run/old/$1.\$(date +%s%N); mkdir $run/$1; sync'"; }
+prep() { echo "$common/aside --dir $run/old $run/$1"; }
 set -- \
   "packwell unzip" "$(prep o-packwell)" "$packwell unzip $treezip $run/o-packwell --folder-names" \
   "unzip" "$(prep o-unzip)" "unzip -q -o $treezip -d $run/o-unzip" \

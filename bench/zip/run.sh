@@ -38,7 +38,7 @@ mkdir -p "$run/old"
 times=$run/times.tsv
 # Each command's previous archive is moved aside, never deleted between runs,
 # and what earlier runs wrote is flushed so no run pays another's write-back.
-prep() { echo "sh -c '[ ! -e $run/$1 ] || mv $run/$1 $run/old/$1.\$(date +%s%N); sync'"; }
+prep() { echo "$common/aside $run/old $run/$1"; }
 
 set -- \
   "packwell zip-folder" "$(prep packwell.zip)" "$bin/packwell zip-folder $run/packwell.zip $tree '*.*' --keep-folder >/dev/null" \
