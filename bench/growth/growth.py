@@ -119,7 +119,9 @@ def plot(data, units, path):
             ax.xaxis.set_major_formatter(FuncFormatter(lambda v, _: "{:,}".format(int(v))))
             ax.xaxis.set_minor_formatter(NullFormatter())
             ax.yaxis.set_major_formatter(plain)
-            ax.yaxis.set_minor_formatter(plain)
+            # Within one decade the major ticks alone would leave the axis bare.
+            low, high = ax.get_ylim()
+            ax.yaxis.set_minor_formatter(plain if high / low < 10 else NullFormatter())
             ax.tick_params(axis="y", which="minor", labelsize=6)
         top.legend(fontsize=7)
     axes[0][0].set_ylabel("median wall time, s")

@@ -9,8 +9,8 @@
 # the larger size, and peak memory grow no faster than the size. The sizes of
 # one kind of work alternate within each round (so that a burst of load from
 # other users hits all of them alike); old output is moved aside, never
-# deleted until the end. Writes the growth table (growth.md) and its plot
-# (growth.png) beside the goals.
+# deleted until the end. Writes the growth table (growth.md), its plot
+# (growth.png) and the raw figures (growth-times.tsv) beside the goals.
 #
 #   bench/growth/run.sh [BUILD_DIR]
 # Environment: BENCH_WORK (scratch, default BUILD_DIR/bench-work; archives,
@@ -141,6 +141,8 @@ for m in $split_mib; do
 done
 
 echo
+# The raw figures stay with the table, so that both can be made again.
+cp "$times" "$out/growth-times.tsv"
 "$plot_py" "$here/growth.py" "$times" "$out/growth.md" "$out/growth.png" \
   list=entries extract=entries zip="x tree" split=MiB join=MiB
 
