@@ -203,6 +203,17 @@ TEST_F(SpanTest, HolesOfASparseSourceKeepTheirSizeAndZeros) {
     EXPECT_EQ(pwtest::readFile(at("out/sparse.img")), bytes);
 }
 
+TEST_F(SpanTest, ASourceThatShrinksWhileSplitIsInputPastEnd) {
+    // The source is cut short after the first piece: the second must show as
+    // short, never be filled up with zeros to its full size.
+    make("shrink.bin", 3 * 1024);
+    int events = 0;
+    ui.onDoEvents = [&] {
+        if (++events == 2) std::filesystem::resize_file(at("shrink.bin"), 1500);
+    };
+    EXPECT_EQ(errorNumberOf([&] { span(at("shrink.bin"), 1); }), pw::kInputPastEnd);
+}
+
 TEST_F(SpanTest, EventsAndProgressOncePerPiece) {
     make("archive.zip", 2560);
     std::vector<int> piecesSeenAtEvent;
