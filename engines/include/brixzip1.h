@@ -85,8 +85,25 @@ typedef struct ZIPNAMES {
 
 /* Result codes of ZpArchive (Info-ZIP's). On any code but ZE_OK and ZE_OPEN
  * the archive is exactly as it was before the run and no temporary file is
- * left; ZE_OPEN means the archive was written but some named files could not
- * be read (each one reported through the print callback). */
+ * left; ZE_OPEN means the archive was written without some of what was asked
+ * for: a name that matched nothing, a named file that is not a regular file
+ * or could not be read, a file a pattern matched that could not be read, or
+ * (delete) a name that matched no entry. Each one is reported through the
+ * print callback and, with ZpArchiveEx, as an outcome with its errno.
+ *
+ * Updates take turns. Every run that writes an archive (creating, adding,
+ * updating, deleting) first takes an exclusive flock(2) on the lock file
+ * "<archive>.lock" beside it, and holds it until the new archive has been
+ * renamed over the old one; a second run, in this process or another, waits.
+ * The lock is on a file of its own because the archive itself is replaced
+ * by that rename: a lock on the old archive's inode would let a waiting
+ * writer go on with the stale copy it opened, and the first writer's change
+ * would be lost. The lock file is removed by its holder before it lets go,
+ * and a run that wakes up on a lock file that is no longer the one at the
+ * path takes the lock again, so no lock file is left lying beside the
+ * archive and no two runs ever hold "the" lock at once. Readers take no lock:
+ * the archive is always replaced whole by a rename, so they see the old one
+ * or the new one. The archive's lock file is never stored in an archive. */
 #define ZE_OK 0       /* success */
 #define ZE_EOF 2      /* unexpected end of an archive */
 #define ZE_FORM 3     /* the existing archive is damaged or not a zip file */
@@ -95,7 +112,7 @@ typedef struct ZIPNAMES {
 #define ZE_BIG 6      /* entry too large */
 #define ZE_ABORT 9    /* stopped by the service callback, or the password was refused */
 #define ZE_TEMP 10    /* temporary file error */
-#define ZE_READ 11    /* a file could not be read */
+#define ZE_READ 11    /* a file (or the existing archive) could not be read */
 #define ZE_NONE 12    /* nothing to do (no file matched) */
 #define ZE_NAME 13    /* missing or empty archive (delete, freshen) */
 #define ZE_WRITE 14   /* error writing the archive (disk full, ...) */
@@ -111,8 +128,14 @@ int32_t ZpArchive(int32_t count, const char* archive, ZIPNAMES* names);
 /* Addition: a run with per-entry outcomes. ZpArchiveEx does exactly what
  * ZpArchive does and, besides, reports through extra->outcome
  * (brixoutcome.h), on the calling thread: each entry added, updated or
- * deleted, and each named file or pattern that could not be taken (with the
- * system's errno). `structlen` is sizeof(ZPEXTRA) as the caller knows it; the
+ * deleted (BRIX_DONE), each file kept out by the update or freshen rule
+ * (BRIX_KEPT), each name or pattern that matched nothing (BRIX_NOT_FOUND),
+ * each file that could not be read (BRIX_READ_FAILED, with the system's
+ * errno; "not a regular file" for a FIFO, socket or device named, which is
+ * never opened), and an archive that could not be written (BRIX_WRITE_FAILED
+ * under the archive's name, with the errno: ENOSPC for a full disk). The
+ * outcomes come once the run is over, so an entry reported done is in the
+ * archive that is in place. `structlen` is sizeof(ZPEXTRA) as the caller knows it; the
  * engine reads only the fields that fit, so the record may grow at its end.
  * extra == NULL is the classic call. */
 typedef struct ZPEXTRA {

@@ -26,13 +26,23 @@ struct ScanOptions {
     bool hidden = false;     // include names starting with "."
     bool junk = false;       // store names without their folders
     bool noDirEntries = false;
-    std::string archive;     // the archive being written, never stored in itself
+    std::string archive;     // the archive being written, never stored in itself (nor its lock)
+    std::string lockSuffix;  // the archive's lock file is the archive's name with this appended
+};
+
+// A name or pattern of the caller's that could not be taken, or a file it
+// matched that could not be read: one per-entry outcome of the run.
+struct Problem {
+    std::string name;  // as the caller gave it, or the matched file's path relative to the root
+    int kind = 0;      // BRIX_NOT_FOUND or BRIX_READ_FAILED
+    int err = 0;       // errno, 0 when the system gave none
+    std::string reason;
 };
 
 struct ScanResult {
     std::vector<Item> items;
     std::vector<std::string> warnings;  // complete message lines
-    bool unreadable = false;            // a named file could not be opened
+    std::vector<Problem> problems;      // what was asked for and is not in `items`
 };
 
 // `*.*` and any pattern ending in ".*" also match names without a dot, as on
