@@ -91,13 +91,15 @@ public:
         std::string base = slash == std::string::npos ? s : s.substr(slash + 1);
 
         int statErr = 0;
+        bool folder = false;
         if (hasWildcard(base)) {
             walkFrom(dirRel, base);
         } else {
             struct stat st;
             bool ok = ::stat(fs(s).c_str(), &st) == 0;
             if (!ok) statErr = errno;
-            if (ok && S_ISDIR(st.st_mode)) {
+            folder = ok && S_ISDIR(st.st_mode);
+            if (folder) {
                 addDir(s);
                 if (opt_.recurse) {
                     std::vector<Identity> anc{{st.st_dev, st.st_ino}};
@@ -112,7 +114,9 @@ public:
         if (added_ == before && !existsAlready_) {
             result_.warnings.push_back("  zip warning: name not matched: " + s);
             // A name behind a folder we may not search is there, unreadable.
-            if (statErr == EACCES || statErr == EPERM)
+            if (folder)
+                problem(s, BRIX_NOT_FOUND, 0, "a folder with nothing to take (no folder entries, no recursion)");
+            else if (statErr == EACCES || statErr == EPERM)
                 problem(s, BRIX_READ_FAILED, statErr);
             else
                 problem(s, BRIX_NOT_FOUND, statErr ? statErr : ENOENT);
