@@ -92,18 +92,21 @@ typedef struct ZIPNAMES {
  * print callback and, with ZpArchiveEx, as an outcome with its errno.
  *
  * Updates take turns. Every run that writes an archive (creating, adding,
- * updating, deleting) first takes an exclusive flock(2) on the lock file
- * "<archive>.lock" beside it, and holds it until the new archive has been
- * renamed over the old one; a second run, in this process or another, waits.
- * The lock is on a file of its own because the archive itself is replaced
- * by that rename: a lock on the old archive's inode would let a waiting
- * writer go on with the stale copy it opened, and the first writer's change
- * would be lost. The lock file is removed by its holder before it lets go,
- * and a run that wakes up on a lock file that is no longer the one at the
- * path takes the lock again, so no lock file is left lying beside the
- * archive and no two runs ever hold "the" lock at once. Readers take no lock:
- * the archive is always replaced whole by a rename, so they see the old one
- * or the new one. The archive's lock file is never stored in an archive. */
+ * updating, deleting) first takes an exclusive flock(2) on the archive file,
+ * or on its folder while the archive does not exist yet, and holds it until
+ * the new archive has been renamed over the old one; a second run, in this
+ * process or another, waits. That rename replaces the file that was locked,
+ * so a lock on it alone would let the waiting run go on with the stale copy
+ * and lose the first run's change: after it gets the lock, a run checks that
+ * the file it locked is still the one at the archive's path (for a folder
+ * lock: that the archive still does not exist) and otherwise takes the lock
+ * again on what is there now. This was chosen over a lock file beside the
+ * archive because nothing is ever left behind: a run that is killed lets go
+ * of its lock with its last descriptor, and no stray file appears beside the
+ * archive or in a later zip of its folder. Creations of different archives
+ * in one folder take turns too (they share the folder's lock); that costs a
+ * little parallelism and nothing else. Readers take no lock: the archive is
+ * always replaced whole by a rename, so they see the old one or the new one. */
 #define ZE_OK 0       /* success */
 #define ZE_EOF 2      /* unexpected end of an archive */
 #define ZE_FORM 3     /* the existing archive is damaged or not a zip file */

@@ -131,14 +131,8 @@ public:
     // before the archive is read until the new one is in place.
     int32_t execute() {
         ArchiveLock lock;
-        int32_t rc;
-        if (int err = lock.acquire(archive_)) {
-            print("zip error: could not lock " + archiveArg_ + ": " + std::strerror(err));
-            outcome(BRIX_WRITE_FAILED, err, archiveArg_, std::strerror(err));
-            rc = ZE_CREAT;
-        } else {
-            rc = st_.opt.fDeleteEntries ? deleteEntries() : addFiles();
-        }
+        lock.acquire(archive_);
+        int32_t rc = st_.opt.fDeleteEntries ? deleteEntries() : addFiles();
         lock.release();
         deliverOutcomes();
         return rc;
@@ -415,7 +409,6 @@ private:
         so.junk = st_.opt.fJunkDir != 0;
         so.noDirEntries = st_.opt.fNoDirEntries != 0;
         so.archive = archive_;
-        so.lockSuffix = kLockSuffix;
         found_ = scan(specs_, so);
         for (const std::string& w : found_.warnings) print(w);
         for (const Problem& p : found_.problems) outcome(p.kind, p.err, p.name, p.reason);

@@ -9,35 +9,51 @@
 
 namespace brixzip {
 
-int ArchiveLock::acquire(const std::string& archive) {
+namespace {
+
+std::string folderOf(const std::string& path) {
+    std::size_t p = path.rfind('/');
+    if (p == std::string::npos) return ".";
+    return p == 0 ? "/" : path.substr(0, p);
+}
+
+bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+}  // namespace
+
+void ArchiveLock::acquire(const std::string& archive) {
     release();
-    const std::string path = archive + kLockSuffix;
     for (;;) {
-        // No links followed and nothing that could block: a FIFO planted
-        // under the lock's name is refused, not waited on.
-        int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
-        if (fd < 0) return errno;
+        struct stat seen {};
+        const bool exists = ::stat(archive.c_str(), &seen) == 0;
+        if (!exists && errno != ENOENT) return;
+        if (exists && !S_ISREG(seen.st_mode)) return;
+        // Never blocks on open: O_NONBLOCK, and only a regular file or a folder.
+        const std::string target = exists ? archive : folderOf(archive);
+        int fd = ::open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | (exists ? 0 : O_DIRECTORY));
+        if (fd < 0) {
+            if (errno == ENOENT) continue;  // replaced or removed since we looked
+            return;
+        }
         struct stat held {};
-        if (::fstat(fd, &held) != 0 || !S_ISREG(held.st_mode)) {
-            int err = S_ISREG(held.st_mode) ? errno : EINVAL;
-            ::close(fd);
-            return err;
-        }
-        int rc;
-        do rc = ::flock(fd, LOCK_EX);
-        while (rc != 0 && errno == EINTR);
-        if (rc != 0) {
-            int err = errno;
-            ::close(fd);
-            return err;
-        }
-        // The run before us removes the lock file as it lets go; a lock on
-        // a removed file protects nothing, so take the one at the path now.
-        struct stat now {};
-        if (::stat(path.c_str(), &now) == 0 && now.st_dev == held.st_dev && now.st_ino == held.st_ino) {
-            fd_ = fd;
-            path_ = path;
-            return 0;
+        int rc = ::fstat(fd, &held);
+        if (rc == 0 && exists && !sameFile(held, seen)) rc = -1;  // replaced between stat and open
+        if (rc == 0) {
+            do rc = ::flock(fd, LOCK_EX);
+            while (rc != 0 && errno == EINTR);
+            if (rc != 0) {
+                ::close(fd);
+                return;
+            }
+            // The run before us may have renamed a new archive over the one
+            // we waited on (or created it while we waited on the folder):
+            // a lock on what is no longer at the path protects nothing.
+            struct stat now {};
+            const bool nowExists = ::stat(archive.c_str(), &now) == 0;
+            if (exists ? (nowExists && sameFile(now, held)) : !nowExists) {
+                fd_ = fd;
+                return;
+            }
         }
         ::close(fd);
     }
@@ -45,7 +61,6 @@ int ArchiveLock::acquire(const std::string& archive) {
 
 void ArchiveLock::release() {
     if (fd_ < 0) return;
-    ::unlink(path_.c_str());
     ::close(fd_);
     fd_ = -1;
 }

@@ -1,14 +1,13 @@
-// Updates of one archive take turns: an exclusive lock on a lock file beside
-// the archive, held from before the archive is read until after the new
-// archive has been renamed into place (brixzip1.h says why this design).
+// Updates of one archive take turns: an exclusive flock(2) on the archive
+// itself (on its folder while it does not exist yet), held from before the
+// archive is read until after the new archive has been renamed into place,
+// and taken again when the file locked is no longer the one at the path
+// (brixzip1.h says why this design).
 #pragma once
 
 #include <string>
 
 namespace brixzip {
-
-// The lock file of an archive is the archive's name with this appended.
-inline constexpr const char* kLockSuffix = ".lock";
 
 class ArchiveLock {
 public:
@@ -18,14 +17,14 @@ public:
     ArchiveLock& operator=(const ArchiveLock&) = delete;
 
     // Waits until no other run (thread or process) holds the lock of
-    // `archive`. Returns 0, or the errno when the lock file cannot be made.
-    int acquire(const std::string& archive);
-    // Removes the lock file while still holding it, then lets it go.
+    // `archive`. Takes none when there is nothing it may open to lock (an
+    // archive or folder it cannot read, a name that is no regular file): the
+    // run then fails on its own, or creates the archive without turns.
+    void acquire(const std::string& archive);
     void release();
 
 private:
     int fd_ = -1;
-    std::string path_;
 };
 
 }  // namespace brixzip

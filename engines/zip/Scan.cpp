@@ -283,19 +283,15 @@ private:
         ++added_;
     }
 
-    // The archive itself, its lock file, and the temporary files that an
-    // interrupted earlier run may have left beside it (<archive>.XXXXXX), are
-    // never stored.
+    // The archive itself, and the temporary files that an interrupted earlier
+    // run may have left beside it (<archive>.XXXXXX), are never stored.
     bool isArchive(const Identity& id, const std::string& rel, const std::string& leaf) const {
         if (haveArchive_ && id == archive_) return true;
-        if (!haveArchiveDir_) return false;
-        bool lockName = !opt_.lockSuffix.empty() && leaf == archiveBase_ + opt_.lockSuffix;
-        if (!lockName) {
-            if (leaf.size() != archiveBase_.size() + 7 || leaf.compare(0, archiveBase_.size() + 1, archiveBase_ + ".") != 0)
-                return false;
-            for (std::size_t i = archiveBase_.size() + 1; i < leaf.size(); ++i)
-                if (!std::isalnum(static_cast<unsigned char>(leaf[i]))) return false;
-        }
+        if (!haveArchiveDir_ || leaf.size() != archiveBase_.size() + 7 ||
+            leaf.compare(0, archiveBase_.size() + 1, archiveBase_ + ".") != 0)
+            return false;
+        for (std::size_t i = archiveBase_.size() + 1; i < leaf.size(); ++i)
+            if (!std::isalnum(static_cast<unsigned char>(leaf[i]))) return false;
         struct stat st;
         if (::stat(fs(dirName(rel)).c_str(), &st) != 0) return false;
         return Identity{st.st_dev, st.st_ino} == archiveDir_;

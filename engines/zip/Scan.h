@@ -26,8 +26,7 @@ struct ScanOptions {
     bool hidden = false;     // include names starting with "."
     bool junk = false;       // store names without their folders
     bool noDirEntries = false;
-    std::string archive;     // the archive being written, never stored in itself (nor its lock)
-    std::string lockSuffix;  // the archive's lock file is the archive's name with this appended
+    std::string archive;     // the archive being written, never stored in itself
 };
 
 // A name or pattern of the caller's that could not be taken, or a file it
