@@ -2,12 +2,11 @@
 // needs a display. The window lives in the control library (Qt), which is
 // loaded only for this command, so every other command runs without Qt.
 #include <cstdlib>
-#include <filesystem>
 #include <iostream>
-#include <system_error>
 
 #include "cli/Commands.h"
 #include "platform/Error.h"
+#include "platform/FileCheck.h"
 #include "platform/LibraryLoader.h"
 
 namespace pw::cli {
@@ -31,8 +30,7 @@ void addBrowseCommands(CLI::App& app, Context& ctx) {
     cmd->add_option("ARCHIVE", *archive, "Zip archive to show");
     cmd->callback([&ctx, archive] {
         if (!archive->empty()) {
-            std::error_code ec;
-            if (!std::filesystem::is_regular_file(*archive, ec)) {
+            if (!isRegularFile(*archive)) {
                 ctx.console.messageBox("Unable to locate " + *archive, MessageStyle::Plain, kLibraryTitle);
                 ctx.exitCode = kFailed;
                 return;

@@ -1,7 +1,7 @@
 // packwell zip, zip-folder, add, zip-files, add-files: the control's zip
-// operations. With --password-file or --zipcrypto the same configuration runs
-// on a zip object of our own with encryption on (the control never encrypts),
-// its password requests answered from the file or the terminal.
+// operations. With --password-file or --zipcrypto the control encrypts
+// (ctlPackwell::zipEncryption), with the password read up front from the file
+// or the terminal. The exit status is the operation's result.
 #include <unistd.h>
 
 #include <filesystem>
@@ -10,10 +10,8 @@
 #include <optional>
 
 #include "cli/Commands.h"
-#include "dialogs/CFileDialog.h"
 #include "platform/Error.h"
 #include "platform/FailureTrap.h"
-#include "platform/LibraryLoader.h"
 #include "platform/Text.h"
 #include "zip/cZip.h"
 
@@ -96,95 +94,20 @@ std::string readPassword(ConsolePlatform& console, const std::string& path) {
     return line;
 }
 
-bool regularFile(const std::string& p) {
-    std::error_code ec;
-    return !p.empty() && fs::is_regular_file(p, ec);
-}
-
-bool exists(const std::string& p) {
-    std::error_code ec;
-    return !p.empty() && fs::exists(p, ec);
-}
-
-std::vector<std::string> chooseFiles() {
-    CFileDialog d;
-    d.DialogMode(1);
-    d.Path(fs::path(thisBinaryFolder()).root_path().string());
-    d.Flags(528900);
-    d.Mask("All (*.*)| *.*");
-    d.Title("Choose files to zip");
-    CFileDialog::FileNameValue v = d.FileName();
-    if (auto* list = std::get_if<std::vector<std::string>>(&v)) return *list;
-    const std::string& one = std::get<std::string>(v);
-    return one.empty() ? std::vector<std::string>{} : std::vector<std::string>{one};
+// One line on stderr per entry or name that did not come out as asked, after
+// the control's own message.
+void printEntryFailures(const ctlPackwell& c) {
+    if (!c.zipObject()) return;
+    for (const auto& e : c.zipObject()->Outcomes().entries()) {
+        if (isSuccess(e.kind)) continue;
+        std::cerr << "packwell: " << e.name << ": " << outcomeText(e.kind);
+        if (!e.reason.empty() && e.reason != outcomeText(e.kind)) std::cerr << ": " << e.reason;
+        std::cerr << '\n';
+    }
+    std::cerr << std::flush;
 }
 
 enum class Op { One, Folder, Add, Files, AddFiles };
-
-// The control's operation on an encrypting zip object of our own: the same
-// checks, messages and options.
-bool encryptedZip(Op op, const ZipArgs& a, Context& ctx, ZipConsole& screen) {
-    bool result = false;
-    trapFailures([&] {
-        auto unable = [](const std::string& p) { platform().messageBox("Unable to find " + p); };
-        std::vector<std::string> files;
-        switch (op) {
-        case Op::One:
-            if (!regularFile(a.file)) return unable(a.file);
-            files = {a.file};
-            break;
-        case Op::Folder:
-            if (!exists(a.folder)) return unable(a.folder);
-            break;
-        case Op::Add:
-            if (!regularFile(a.archive)) return unable(a.archive);
-            if (!regularFile(a.file)) return unable(a.file);
-            files = {a.file};
-            break;
-        case Op::AddFiles:
-            if (!regularFile(a.archive)) return unable(a.archive);
-            [[fallthrough]];
-        case Op::Files:
-            files = chooseFiles();
-            if (files.empty()) return;
-            break;
-        }
-        std::optional<std::string> password;
-        if (!a.passwordFile.empty()) password = readPassword(ctx.console, a.passwordFile);
-
-        auto z = std::make_shared<cZip>();
-        z->Progress = [&](std::int32_t, const std::string& m) { screen.showLine(m); };
-        z->PasswordRequest = [&](std::string& p, bool& cancel) {
-            screen.endLine();
-            if (password) {
-                p = *password;
-                return;
-            }
-            auto line = ctx.console.askLine("Password: ", true);
-            if (line) p = *line;
-            else cancel = true;
-        };
-        z->ZipFile(a.archive);
-        z->Encrypt(true);
-        z->TraditionalEncryption(a.zipCrypto);
-        if (op == Op::Folder) {
-            z->BasePath(a.folder);
-            z->ClearFileSpecs();
-            z->AddFileSpec(a.pattern);
-            z->StoreFolderNames(a.keepFolder);
-            z->RecurseSubDirs(true);
-        } else {
-            z->RecurseSubDirs(false);
-            z->ClearFileSpecs();
-            for (const auto& f : files) z->AddFileSpec(f);
-            z->StoreFolderNames(a.keepFolder);
-        }
-        z->Zip();
-        if (z->LastResult() != 0) throw mZip::ResultError(z->LastResult(), z->ZipFile(), z->LastMessage());
-        result = true;
-    });
-    return result;
-}
 
 // A relative path on the command line means the shell's folder, also after
 // zip-folder has made its folder the current one.
@@ -206,20 +129,27 @@ void run(Op op, ZipArgs a, Context& ctx) {
         for (const auto& p : a.selection) paths.push_back(absolute(p));
         ctx.console.presetFiles.push_back(paths);
     }
-    bool ok = false;
+    ctlPackwell& c = ctx.control();
     if (a.encrypted()) {
-        ok = encryptedZip(op, a, ctx, screen);
-    } else {
-        ctlPackwell& c = ctx.control();
-        switch (op) {
-        case Op::One: ok = c.zipONEfile(a.file, a.archive, a.keepFolder); break;
-        case Op::Folder: ok = c.zipFolder(a.archive, a.folder, a.pattern, a.keepFolder); break;
-        case Op::Add: ok = c.addFileToZip(a.file, a.archive, a.keepFolder); break;
-        case Op::Files: ok = c.zipFiles_with_dialog(a.archive, 0, a.keepFolder); break;
-        case Op::AddFiles: ok = c.addFilesToZip_with_dialog(a.archive, 0, a.keepFolder); break;
-        }
+        c.zipEncryption(a.zipCrypto ? ctlPackwell::ZipEncryption::Traditional : ctlPackwell::ZipEncryption::Aes256);
+        bool failed = false;
+        trapFailures([&] {
+            failed = true;
+            c.zipPassword(readPassword(ctx.console, a.passwordFile.empty() ? "-" : a.passwordFile));
+            failed = false;
+        });
+        if (failed) return ctx.result(false);
+    }
+    bool ok = false;
+    switch (op) {
+    case Op::One: ok = c.zipONEfile(a.file, a.archive, a.keepFolder); break;
+    case Op::Folder: ok = c.zipFolder(a.archive, a.folder, a.pattern, a.keepFolder); break;
+    case Op::Add: ok = c.addFileToZip(a.file, a.archive, a.keepFolder); break;
+    case Op::Files: ok = c.zipFiles_with_dialog(a.archive, 0, a.keepFolder); break;
+    case Op::AddFiles: ok = c.addFilesToZip_with_dialog(a.archive, 0, a.keepFolder); break;
     }
     screen.endLine();
+    if (!ok) printEntryFailures(c);
     ctx.result(ok);
 }
 

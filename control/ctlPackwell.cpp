@@ -15,7 +15,22 @@ LibrarySettings& librarySettings() {
 }  // namespace pw
 
 ctlPackwell::ctlPackwell() = default;
-ctlPackwell::~ctlPackwell() = default;
+
+// A host may keep an object we handed out (zipObject, unzipObject) after we
+// are gone: its events must not call into a destroyed control.
+ctlPackwell::~ctlPackwell() {
+    if (m_cZ) {
+        m_cZ->Progress = nullptr;
+        m_cZ->PasswordRequest = nullptr;
+        m_cZ->Cancel = nullptr;
+    }
+    if (m_cUnzip) {
+        m_cUnzip->OverWritePrompt = nullptr;
+        m_cUnzip->PasswordRequest = nullptr;
+        m_cUnzip->Progress = nullptr;
+        m_cUnzip->Cancel = nullptr;
+    }
+}
 
 // Each appearance property keeps the control's own copy (what reads return)
 // and the library-wide value (what windows use when they load).

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,21 @@ public:
     bool addFileToZip(const std::string& Path_and_Filename_to_add, const std::string& zipPath_and_Filename,
                       bool keepFolder);
     bool zipFiles_with_dialog(const std::string& zipPath_and_Filename, std::int32_t hwnd, bool keepFolder);
+    // Each zip operation returns True only when the archive was written with
+    // everything it was asked for (files kept by the update rules count as
+    // done); zipObject()->Outcomes() then tells what became of each entry.
+
+    // --- Zip encryption: a C++ addition for hosts, outside the dispatch table ---
+    // The zip operations write plain entries unless asked here. Traditional
+    // zip encryption is broken by known-plaintext attacks: only for readers
+    // that know nothing else.
+    enum class ZipEncryption { None, Aes256, Traditional };
+    ZipEncryption zipEncryption() const { return m_zipEncryption; }
+    void zipEncryption(ZipEncryption value) { m_zipEncryption = value; }
+    // The password for encrypting operations, given up front; without one
+    // (std::nullopt) the platform's password prompt asks when the engine
+    // needs one. A blank password is a refusal: nothing is written.
+    void zipPassword(std::optional<std::string> password) { m_zipPassword = std::move(password); }
 
     // --- Archive browser launch (control/ctlPackwell_browse.cpp) ---
     void ListZipContent(const std::string& zip_path_name_file = "");
@@ -109,6 +125,7 @@ public:
 private:
     // Event handlers of the held objects.
     void m_cZ_Progress(std::int32_t lCount, const std::string& sMsg);
+    void m_cZ_PasswordRequest(std::string& sPassword, bool& bCancel);
     void newZipObject();
     void m_cUnzip_OverWritePrompt(const std::string& sFIle, std::int32_t& eResponse);
     void m_cUnzip_PasswordRequest(std::string& sPassword, bool& bCancel);
@@ -116,6 +133,8 @@ private:
 
     std::shared_ptr<cZip> m_cZ;
     std::shared_ptr<cUnzip> m_cUnzip;
+    ZipEncryption m_zipEncryption = ZipEncryption::None;
+    std::optional<std::string> m_zipPassword;
 
     std::string m_formUnzipCaption, m_formUnzipIcon;
     std::string m_formExtractCaption, m_formExtractIcon;

@@ -1,12 +1,11 @@
 // Split and join operations of ctlPackwell: input checks, the file chooser,
 // and the split and join engine (span/ModSpan.h). Every failure ends in the
 // failure trap's message box; nothing escapes to the host.
-#include <sys/stat.h>
-
 #include "control/ctlPackwell.h"
 #include "dialogs/GCommonDialog.h"
 #include "platform/Error.h"
 #include "platform/FailureTrap.h"
+#include "platform/FileCheck.h"
 #include "platform/Platform.h"
 #include "platform/Text.h"
 #include "span/ModSpan.h"
@@ -14,11 +13,6 @@
 namespace {
 
 const char* const kFirstPieceMessage = "You must choose the first file with extension .001";
-
-bool fileExists(const std::string& path) {
-    struct stat st{};
-    return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
-}
 
 void unableToLocate(const std::string& path) { pw::platform().messageBox("Unable to locate " + path); }
 
@@ -57,7 +51,7 @@ bool ctlPackwell::SPLITfile(const std::string& Path_Filename_To_Span, std::int32
                             std::string& destination) {
     bool result = false;
     pw::trapFailures([&] {
-        if (!fileExists(Path_Filename_To_Span)) {
+        if (!pw::isRegularFile(Path_Filename_To_Span)) {
             unableToLocate(Path_Filename_To_Span);
             return;
         }
@@ -88,7 +82,7 @@ std::string ctlPackwell::JOINfiles_with_dialog(std::int32_t hwnd) {
 std::string ctlPackwell::JOINfiles(const std::string& Path_Filename_To_Join) {
     std::string result;
     pw::trapFailures([&] {
-        if (!fileExists(Path_Filename_To_Join)) {
+        if (!pw::isRegularFile(Path_Filename_To_Join)) {
             unableToLocate(Path_Filename_To_Join);
             return;
         }

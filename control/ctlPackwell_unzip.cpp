@@ -1,27 +1,16 @@
 // Listing and unzip operations of ctlPackwell: reading an archive's directory
 // into the listing table, and extracting a whole archive without a window.
-#include <sys/stat.h>
-
 #include <cmath>
 
 #include "control/ctlPackwell.h"
 #include "platform/Error.h"
+#include "platform/FileCheck.h"
 #include "platform/OleDate.h"
 #include "platform/Platform.h"
 #include "platform/Text.h"
 #include "unzip/cUnzip.h"
 
 namespace {
-
-bool isFile(const std::string& path) {
-    struct stat st {};
-    return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-bool existsAtAll(const std::string& path) {
-    struct stat st {};
-    return !path.empty() && stat(path.c_str(), &st) == 0;
-}
 
 // The date as the user sees it in the short date and short time formats:
 // date, hours and minutes, no seconds.
@@ -33,7 +22,7 @@ double toTheMinute(double date) {
 }  // namespace
 
 bool ctlPackwell::ListFilesFromZip(const std::string& zip_path_name_file) {
-    if (!isFile(zip_path_name_file)) {
+    if (!pw::isRegularFile(zip_path_name_file)) {
         pw::platform().messageBox("Unable to locate " + zip_path_name_file);
         return false;
     }
@@ -73,11 +62,11 @@ bool ctlPackwell::ListFilesFromZip(const std::string& zip_path_name_file) {
 bool ctlPackwell::UnzipDirectly(const std::string& Path_Filename_To_Unzip, const std::string& where_Path,
                                 bool Overwrite) {
     m_unzipOutcomes.clear();
-    if (!isFile(Path_Filename_To_Unzip)) {
+    if (!pw::isRegularFile(Path_Filename_To_Unzip)) {
         pw::platform().messageBox("Unable to find " + Path_Filename_To_Unzip);
         return false;
     }
-    if (!existsAtAll(where_Path)) {
+    if (!pw::isFileOrFolder(where_Path)) {
         pw::platform().messageBox("Unable to find folder: " + where_Path);
         return false;
     }

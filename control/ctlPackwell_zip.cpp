@@ -1,11 +1,13 @@
 // Zip operations of ctlPackwell: each checks its paths, fills a new cZip and
-// asks it to zip. Every operation traps its failures (one message box).
+// asks it to zip. Every operation traps its failures (one message box), and
+// is True only when the zip object's run did all it was asked.
 #include <filesystem>
 
 #include "control/ctlPackwell.h"
 #include "dialogs/CFileDialog.h"
 #include "platform/Error.h"
 #include "platform/FailureTrap.h"
+#include "platform/FileCheck.h"
 #include "platform/LibraryLoader.h"
 #include "platform/Platform.h"
 #include "zip/cZip.h"
@@ -13,16 +15,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-bool fileExists(const std::string& path) {
-    std::error_code ec;
-    return !path.empty() && fs::is_regular_file(path, ec);
-}
-
-bool anythingExists(const std::string& path) {
-    std::error_code ec;
-    return !path.empty() && fs::exists(path, ec);
-}
 
 void unableToFind(const std::string& path) { pw::platform().messageBox("Unable to find " + path); }
 
@@ -43,10 +35,11 @@ std::vector<std::string> chooseFilesToZip(std::int32_t hwnd) {
     return {one};
 }
 
-// Zip reports nothing itself; an archive the engine did not write must not
-// read as done, so its reason becomes the operation's failure.
-void requireWritten(const cZip& z) {
-    if (z.LastResult() != 0) throw mZip::ResultError(z.LastResult(), z.ZipFile(), z.LastMessage());
+// Zip reports nothing itself; an archive the engine did not write, or wrote
+// without some of the files asked for, must not read as done: the run's
+// failure becomes the operation's.
+void requireSucceeded(const cZip& z) {
+    if (!z.Succeeded()) throw z.RunError();
 }
 
 // The common end of the operations: the archive, the files in the order
@@ -59,7 +52,7 @@ void configureAndZip(cZip& z, const std::string& zipPath_and_Filename, const std
     for (const auto& f : files) z.AddFileSpec(f);
     z.StoreFolderNames(keepFolder);
     z.Zip();
-    requireWritten(z);
+    requireSucceeded(z);
 }
 
 }  // namespace
@@ -69,17 +62,32 @@ void ctlPackwell::m_cZ_Progress(std::int32_t, const std::string& sMsg) {
     pw::platform().progress(sMsg, 0, 0);
 }
 
-// A new zip object in m_cZ, with its progress event connected.
+void ctlPackwell::m_cZ_PasswordRequest(std::string& sPassword, bool& bCancel) {
+    if (m_zipPassword) {
+        sPassword = *m_zipPassword;
+        return;
+    }
+    pw::PasswordAnswer answer = pw::platform().passwordPrompt(0);
+    sPassword = answer.password;
+    bCancel = answer.cancelled;
+}
+
+// A new zip object in m_cZ, with its events connected and the host's
+// encryption choice.
 void ctlPackwell::newZipObject() {
     m_cZ = std::make_shared<cZip>();
     m_cZ->Progress = [this](std::int32_t n, const std::string& m) { m_cZ_Progress(n, m); };
+    if (m_zipEncryption == ZipEncryption::None) return;
+    m_cZ->Encrypt(true);
+    m_cZ->TraditionalEncryption(m_zipEncryption == ZipEncryption::Traditional);
+    m_cZ->PasswordRequest = [this](std::string& p, bool& cancel) { m_cZ_PasswordRequest(p, cancel); };
 }
 
 bool ctlPackwell::zipONEfile(const std::string& Path_and_Filename_to_zip, const std::string& zipPath_and_Filename,
                              bool keepFolder) {
     bool result = false;
     pw::trapFailures([&] {
-        if (!fileExists(Path_and_Filename_to_zip)) {
+        if (!pw::isRegularFile(Path_and_Filename_to_zip)) {
             unableToFind(Path_and_Filename_to_zip);
             return;
         }
@@ -95,7 +103,7 @@ bool ctlPackwell::zipFolder(const std::string& zipPath_and_Filename, const std::
     bool result = false;
     pw::trapFailures([&] {
         newZipObject();
-        if (!anythingExists(folder)) {
+        if (!pw::isFileOrFolder(folder)) {
             unableToFind(folder);
             return;
         }
@@ -107,7 +115,7 @@ bool ctlPackwell::zipFolder(const std::string& zipPath_and_Filename, const std::
         z.StoreFolderNames(keepFolderPattern);
         z.RecurseSubDirs(true);
         z.Zip();
-        requireWritten(z);
+        requireSucceeded(z);
         result = true;
     });
     return result;
@@ -129,7 +137,7 @@ bool ctlPackwell::addFilesToZip_with_dialog(const std::string& zipPath_and_Filen
                                             bool keepFolder) {
     bool result = false;
     pw::trapFailures([&] {
-        if (!fileExists(zipPath_and_Filename)) {
+        if (!pw::isRegularFile(zipPath_and_Filename)) {
             unableToFind(zipPath_and_Filename);
             return;
         }
@@ -146,11 +154,11 @@ bool ctlPackwell::addFileToZip(const std::string& Path_and_Filename_to_add, cons
                                bool keepFolder) {
     bool result = false;
     pw::trapFailures([&] {
-        if (!fileExists(zipPath_and_Filename)) {
+        if (!pw::isRegularFile(zipPath_and_Filename)) {
             unableToFind(zipPath_and_Filename);
             return;
         }
-        if (!fileExists(Path_and_Filename_to_add)) {
+        if (!pw::isRegularFile(Path_and_Filename_to_add)) {
             unableToFind(Path_and_Filename_to_add);
             return;
         }

@@ -6,11 +6,13 @@
 
 #include <cerrno>
 #include <charconv>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <random>
 
 #include "platform/Error.h"
+#include "platform/FileCheck.h"
 #include "platform/Platform.h"
 #include "platform/Text.h"
 
@@ -61,12 +63,16 @@ private:
 
 // Opens a file to read and gives its status as found at opening (the one
 // fstat a piece needs: the folder check, the size and the copier's hint).
+// Never blocks: a FIFO or device (which a plain open would wait on) is
+// refused, as a folder is.
 Fd openForReading(const std::string& path, struct stat& st) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) throw pw::fileError(errno, path, kSource);
     Fd f(fd, path);
     if (::fstat(fd, &st) != 0) throw pw::fileError(errno, path, kSource);
     if (S_ISDIR(st.st_mode)) throw pw::fileError(EISDIR, path, kSource);
+    if (!S_ISREG(st.st_mode))
+        throw pw::Error(pw::kPathFileAccess, kSource, "Path/File access error (" + path + " is not a regular file)");
     return f;
 }
 
@@ -272,6 +278,35 @@ Fd createTemporary(const std::string& folder, const std::string& finalName, std:
     throw pw::fileError(EEXIST, path, kSource);
 }
 
+const char* const kCopyMessage = "File already exists. Appending \"_Copy\" to the file name.";
+
+// Puts the joined file under its name. The plain name is taken only while it
+// is free (another join of the same set may have taken it since we looked):
+// then the file goes to the _Copy name, which is replaced whole if it is
+// there. Returns the name used.
+std::string placeJoined(const std::string& temporary, const std::string& folder, const std::string& chosen,
+                        const std::string& plainName, const std::string& copyName) {
+    if (chosen == plainName) {
+        const std::string target = folder + plainName;
+        if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
+            return plainName;
+        if (errno != EEXIST) {
+            // File systems without the no-replace rename: a hard link fails
+            // the same way when the name is taken.
+            if (errno != EINVAL && errno != ENOSYS) throw pw::fileError(errno, target, kSource);
+            if (::link(temporary.c_str(), target.c_str()) == 0) {
+                ::unlink(temporary.c_str());
+                return plainName;
+            }
+            if (errno != EEXIST) throw pw::fileError(errno, target, kSource);
+        }
+        pw::platform().messageBox(kCopyMessage);
+    }
+    const std::string target = folder + copyName;
+    if (::rename(temporary.c_str(), target.c_str()) != 0) throw pw::fileError(errno, target, kSource);
+    return copyName;
+}
+
 // Removes the temporary file of a join that did not finish.
 class RemoveUnlessKept {
 public:
@@ -424,7 +459,7 @@ std::string JoinSpan(const std::string& Path_Filename_To_Join) {
 
         for (std::int64_t k = 1; k <= count; ++k) {
             const std::string piece = folder + base + PieceSuffix(k);
-            if (!isFile(piece)) {
+            if (!pw::isRegularFile(piece)) {
                 p1 = Fd();
                 pw::platform().messageBox(piece + " missing. Impossible to reconstruct file.");
                 return "";
@@ -432,12 +467,13 @@ std::string JoinSpan(const std::string& Path_Filename_To_Join) {
         }
     }
 
-    std::string result = base + "." + ext;
+    const std::string plainName = base + "." + ext;
+    const std::string copyName = base + "_Copy." + ext;
+    std::string result = plainName;
     if (::access((folder + result).c_str(), F_OK) == 0) {
-        pw::platform().messageBox("File already exists. Appending \"_Copy\" to the file name.");
-        result = base + "_Copy." + ext;
+        pw::platform().messageBox(kCopyMessage);
+        result = copyName;
     }
-    const std::string output = folder + result;
 
     std::string temporary;
     Fd out = createTemporary(folder, result, temporary);
@@ -455,7 +491,7 @@ std::string JoinSpan(const std::string& Path_Filename_To_Join) {
         pw::platform().progress("Joining", k, count);
     }
     out.close();
-    if (::rename(temporary.c_str(), output.c_str()) != 0) throw pw::fileError(errno, output, kSource);
+    result = placeJoined(temporary, folder, result, plainName, copyName);
     cleanup.keep();
     return result;
 }

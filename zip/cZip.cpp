@@ -50,12 +50,13 @@ std::string cZip::FileSpec(std::int32_t nIndex) const {
 
 std::int32_t cZip::run() {
     m_sLastMessage.clear();
+    m_outcomes.clear();
     // The binding holds the object until its next run; an object that is not
     // shared (made on the stack) is lent for the run only.
     std::shared_ptr<mZip::ZipRunObject> self = weak_from_this().lock();
     if (!self) self = std::shared_ptr<mZip::ZipRunObject>(this, [](mZip::ZipRunObject*) {});
     m_lLastResult = -1;
-    m_lLastResult = mZip::RunZip(self, m_tZipOptions, m_asFileSpecs, m_lFileSpecCount);
+    m_lLastResult = mZip::RunZip(self, m_tZipOptions, m_asFileSpecs, m_lFileSpecCount, &m_outcomes);
     return m_lLastResult;
 }
 

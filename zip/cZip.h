@@ -92,6 +92,18 @@ public:
     std::int32_t LastResult() const { return m_lLastResult; }
     const std::string& LastMessage() const { return m_sLastMessage; }
 
+    // What the last run did with each entry and name it was given: added,
+    // updated or deleted (Done), kept by the update or freshen rule (Kept),
+    // matched nothing (NotFound), could not be read or written (with the
+    // errno). Counts by kind: Outcomes().count(pw::Outcome::Done).
+    const pw::OutcomeList& Outcomes() const { return m_outcomes; }
+    // The run's result: true only when the archive was written and every
+    // entry and name asked for was done (or kept by the update rules).
+    bool Succeeded() const { return mZip::RunSucceeded(m_lLastResult, m_outcomes); }
+    // Why the last run did not succeed: the archive not written, or written
+    // without the files named (mZip::RunError).
+    pw::Error RunError() const { return mZip::RunError(m_lLastResult, m_sZipFile, m_outcomes, m_sLastMessage); }
+
     // The engine record as the properties left it.
     const ZipOptionRecord& OptionRecord() const { return m_tZipOptions; }
 
@@ -117,4 +129,5 @@ private:
     std::int32_t m_lFileSpecCount = 0;
     std::int32_t m_lLastResult = 0;
     std::string m_sLastMessage;
+    pw::OutcomeList m_outcomes;
 };

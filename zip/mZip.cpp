@@ -155,7 +155,8 @@ bool EngineText(const char* text, std::uint32_t byteCount, std::string& out) {
 }
 
 std::int32_t RunZip(std::shared_ptr<ZipRunObject> obj, ZipOptionRecord& options,
-                    const std::vector<std::string>& fileSpecs, std::int32_t count) {
+                    const std::vector<std::string>& fileSpecs, std::int32_t count, pw::OutcomeList* outcomes) {
+    if (outcomes) outcomes->clear();
     t_run.passwordRefused = false;
     t_run.object = obj;
 
@@ -183,8 +184,9 @@ std::int32_t RunZip(std::shared_ptr<ZipRunObject> obj, ZipOptionRecord& options,
     names.name[count + 1] = kEmpty;
 
     std::string archive = obj ? obj->ZipFile() : std::string();
-    auto zpArchive = entry<int32_t (*)(int32_t, const char*, ZIPNAMES*)>("ZpArchive");
-    return zpArchive(count, archive.c_str(), &names);
+    auto zpArchiveEx = entry<int32_t (*)(int32_t, const char*, ZIPNAMES*, const ZPEXTRA*)>("ZpArchiveEx");
+    ZPEXTRA extra{sizeof(ZPEXTRA), outcomes, outcomes ? &pw::pwCollectOutcome : nullptr};
+    return zpArchiveEx(count, archive.c_str(), &names, &extra);
 }
 
 std::string ResultText(std::int32_t code) {
@@ -208,25 +210,55 @@ std::string ResultText(std::int32_t code) {
     }
 }
 
-pw::Error ResultError(std::int32_t code, const std::string& archive, const std::string& lastMessage) {
-    int number = pw::kInvalidProcedureCall;
+bool RunSucceeded(std::int32_t code, const pw::OutcomeList& outcomes) {
+    return code == ZE_OK && outcomes.allSucceeded();
+}
+
+namespace {
+
+// The classic number of a failed entry: from its errno when the system gave
+// one, else from what happened to it.
+int numberOf(const pw::EntryOutcome& e) {
+    if (e.sysError) return pw::fileError(e.sysError, e.name).number();
+    return e.kind == pw::Outcome::NotFound ? pw::kFileNotFound : pw::kPathFileAccess;
+}
+
+const pw::EntryOutcome* firstFailure(const pw::OutcomeList& outcomes) {
+    for (const auto& e : outcomes.entries())
+        if (!pw::isSuccess(e.kind)) return &e;
+    return nullptr;
+}
+
+int numberOfCode(std::int32_t code) {
     switch (code) {
-    case ZE_NONE: case ZE_NAME: case ZE_OPEN: number = pw::kFileNotFound; break;
+    case ZE_NONE: case ZE_NAME: case ZE_OPEN: return pw::kFileNotFound;
     case ZE_EOF: case ZE_FORM: case ZE_TEMP: case ZE_READ: case ZE_WRITE: case ZE_CREAT: case ZE_BIG:
-        number = pw::kPathFileAccess; break;
-    case ZE_MEM: number = pw::kOutOfMemory; break;
-    default: break;
+        return pw::kPathFileAccess;
+    case ZE_MEM: return pw::kOutOfMemory;
+    default: return pw::kInvalidProcedureCall;
     }
-    // The engine's codes have no "disk full"; its message names the system's
-    // reason, and a full disk should read as one, as it does for split and join.
-    if (code == ZE_WRITE || code == ZE_TEMP || code == ZE_CREAT) {
-        for (int err : {ENOSPC, EDQUOT})
-            if (lastMessage.find(std::strerror(err)) != std::string::npos) number = pw::kDiskFull;
+}
+
+}  // namespace
+
+pw::Error RunError(std::int32_t code, const std::string& archive, const pw::OutcomeList& outcomes,
+                   const std::string& lastMessage) {
+    const pw::EntryOutcome* first = firstFailure(outcomes);
+    const int number = first ? numberOf(*first) : numberOfCode(code);
+    const std::string why = outcomes.failureSummary();
+    std::string text;
+    if (code == ZE_OK || code == ZE_OPEN) {
+        const std::size_t n = outcomes.failures();
+        text = "The archive " + archive + " was written without " +
+               (n == 0 ? std::string("some") : std::to_string(n)) + " of the named files";
+        if (!why.empty()) text += ": " + why;
+    } else {
+        text = "The archive " + archive + " was not written: " + ResultText(code) + " (zip engine result " +
+               std::to_string(code) + ")";
+        if (!why.empty()) text += ": " + why;
     }
-    std::string text = "The archive " + archive + " was not written: " + ResultText(code) + " (zip engine result " +
-                       std::to_string(code) + ")";
     std::string last = pw::trimBlanks(lastMessage);
-    if (!last.empty() && last != ResultText(code)) text += ". " + last;
+    if (why.empty() && !last.empty() && last != ResultText(code)) text += ". " + last;
     return pw::Error(number, kSource, text);
 }
 

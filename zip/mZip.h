@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/Error.h"
+#include "platform/Outcome.h"
 #include "zip/ZipOptionRecord.h"
 
 namespace mZip {
@@ -28,23 +29,34 @@ public:
 // them the list's end marks).
 inline constexpr std::int32_t kMaxFileSpecs = 1022;
 
-// One engine run. `fileSpecs` holds specifications 1..count at indexes
-// 0..count-1. The object is held (per thread) until the next run starts.
-// The record gets back what the engine left in it. Returns the engine's
-// result code (0: done). Raises 9 for more than kMaxFileSpecs names, 76/70/75
-// when a base folder cannot be made current, 48/453 when the engine cannot
-// be loaded.
+// One engine run (the engine's ZpArchiveEx). `fileSpecs` holds
+// specifications 1..count at indexes 0..count-1. The object is held (per
+// thread) until the next run starts. The record gets back what the engine
+// left in it; `outcomes`, when given, is cleared and gets what the engine
+// reported for each entry and name. Returns the engine's result code (0:
+// done). Raises 9 for more than kMaxFileSpecs names, 76/70/75 when a base
+// folder cannot be made current, 48/453 when the engine cannot be loaded.
 std::int32_t RunZip(std::shared_ptr<ZipRunObject> obj, ZipOptionRecord& options,
-                    const std::vector<std::string>& fileSpecs, std::int32_t count);
+                    const std::vector<std::string>& fileSpecs, std::int32_t count,
+                    pw::OutcomeList* outcomes = nullptr);
 
 // A text saying what an engine result code means ("" for 0).
 std::string ResultText(std::int32_t code);
 
-// The failure to report when a run on `archive` ended with a non-zero
-// result: a classic number (53 nothing found, 75 file access, 7 memory,
-// 5 otherwise) and a description with the engine's reason and, when given,
-// its last message line.
-pw::Error ResultError(std::int32_t code, const std::string& archive, const std::string& lastMessage = "");
+// Whether a run did all it was asked: the archive written and no entry or
+// name failed (entries kept by the update and freshen rules count as done).
+bool RunSucceeded(std::int32_t code, const pw::OutcomeList& outcomes);
+
+// The failure of a run that did not succeed, in two kinds:
+// - the archive was not written: "The archive X was not written: <reason>";
+// - it was written without some of what was asked for: "The archive X was
+//   written without N of the named files: a.txt (could not be read: ...)".
+// The number is the classic one of the first failed entry's errno (53 not
+// found, 70 permission denied, 61 disk full, pw::fileError), else of the
+// result code (53 nothing found, 75 file access, 7 memory, 5 otherwise).
+// `lastMessage` (the engine's last line) is added only when no entry says why.
+pw::Error RunError(std::int32_t code, const std::string& archive, const pw::OutcomeList& outcomes,
+                   const std::string& lastMessage = "");
 
 // Engine text to message text: only for 1 < byteCount < 32000 does it give
 // (in `out`) the counted bytes cut at their first NUL and return true; for any

@@ -85,8 +85,28 @@ typedef struct ZIPNAMES {
 
 /* Result codes of ZpArchive (Info-ZIP's). On any code but ZE_OK and ZE_OPEN
  * the archive is exactly as it was before the run and no temporary file is
- * left; ZE_OPEN means the archive was written but some named files could not
- * be read (each one reported through the print callback). */
+ * left; ZE_OPEN means the archive was written without some of what was asked
+ * for: a name that matched nothing, a named file that is not a regular file
+ * or could not be read, a file a pattern matched that could not be read, or
+ * (delete) a name that matched no entry. Each one is reported through the
+ * print callback and, with ZpArchiveEx, as an outcome with its errno.
+ *
+ * Updates take turns. Every run that writes an archive (creating, adding,
+ * updating, deleting) first takes an exclusive flock(2) on the archive file,
+ * or on its folder while the archive does not exist yet, and holds it until
+ * the new archive has been renamed over the old one; a second run, in this
+ * process or another, waits. That rename replaces the file that was locked,
+ * so a lock on it alone would let the waiting run go on with the stale copy
+ * and lose the first run's change: after it gets the lock, a run checks that
+ * the file it locked is still the one at the archive's path (for a folder
+ * lock: that the archive still does not exist) and otherwise takes the lock
+ * again on what is there now. This was chosen over a lock file beside the
+ * archive because nothing is ever left behind: a run that is killed lets go
+ * of its lock with its last descriptor, and no stray file appears beside the
+ * archive or in a later zip of its folder. Creations of different archives
+ * in one folder take turns too (they share the folder's lock); that costs a
+ * little parallelism and nothing else. Readers take no lock: the archive is
+ * always replaced whole by a rename, so they see the old one or the new one. */
 #define ZE_OK 0       /* success */
 #define ZE_EOF 2      /* unexpected end of an archive */
 #define ZE_FORM 3     /* the existing archive is damaged or not a zip file */
@@ -95,7 +115,7 @@ typedef struct ZIPNAMES {
 #define ZE_BIG 6      /* entry too large */
 #define ZE_ABORT 9    /* stopped by the service callback, or the password was refused */
 #define ZE_TEMP 10    /* temporary file error */
-#define ZE_READ 11    /* a file could not be read */
+#define ZE_READ 11    /* a file (or the existing archive) could not be read */
 #define ZE_NONE 12    /* nothing to do (no file matched) */
 #define ZE_NAME 13    /* missing or empty archive (delete, freshen) */
 #define ZE_WRITE 14   /* error writing the archive (disk full, ...) */
@@ -111,8 +131,14 @@ int32_t ZpArchive(int32_t count, const char* archive, ZIPNAMES* names);
 /* Addition: a run with per-entry outcomes. ZpArchiveEx does exactly what
  * ZpArchive does and, besides, reports through extra->outcome
  * (brixoutcome.h), on the calling thread: each entry added, updated or
- * deleted, and each named file or pattern that could not be taken (with the
- * system's errno). `structlen` is sizeof(ZPEXTRA) as the caller knows it; the
+ * deleted (BRIX_DONE), each file kept out by the update or freshen rule
+ * (BRIX_KEPT), each name or pattern that matched nothing (BRIX_NOT_FOUND),
+ * each file that could not be read (BRIX_READ_FAILED, with the system's
+ * errno; "not a regular file" for a FIFO, socket or device named, which is
+ * never opened), and an archive that could not be written (BRIX_WRITE_FAILED
+ * under the archive's name, with the errno: ENOSPC for a full disk). The
+ * outcomes come once the run is over, so an entry reported done is in the
+ * archive that is in place. `structlen` is sizeof(ZPEXTRA) as the caller knows it; the
  * engine reads only the fields that fit, so the record may grow at its end.
  * extra == NULL is the classic call. */
 typedef struct ZPEXTRA {

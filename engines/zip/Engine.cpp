@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,10 +21,22 @@
 #include <thread>
 #include <vector>
 
+#include "Lock.h"
 #include "Pack.h"
 #include "Scan.h"
 
 #define BRIXZIP_EXPORT extern "C" __attribute__((visibility("default")))
+
+// The records are shared with callers built separately: their layout is
+// the interface.
+static_assert(offsetof(ZPOPT, fTemp) == 3 * sizeof(void*) && offsetof(ZPOPT, fRecurse) == 3 * sizeof(void*) + 26 * 4 &&
+                  offsetof(ZPOPT, fLevel) == 3 * sizeof(void*) + 28 * 4 &&
+                  sizeof(ZPOPT) == (3 * sizeof(void*) + 29 * 4 + alignof(void*) - 1) / alignof(void*) * alignof(void*),
+              "option record layout");
+static_assert(sizeof(ZIPUSERFUNCTIONS) == 4 * sizeof(void*) && sizeof(ZIPNAMES) == ZIP_NAME_SLOTS * sizeof(void*),
+              "callback table and name list layout");
+static_assert(offsetof(ZPEXTRA, outcome) == 2 * sizeof(void*) && offsetof(BRIXOUTCOME, name) == 16,
+              "outcome records layout");
 
 namespace brixzip {
 namespace {
@@ -92,7 +105,7 @@ zip_int64_t entryCallback(void* ud, void* data, zip_uint64_t len, zip_source_cmd
 
 class Run {
 public:
-    Run(const State& s, std::vector<std::string> specs, std::string archive)
+    Run(const State& s, std::vector<std::string> specs, std::string archive, const ZPEXTRA* extra)
         : st_(s), specs_(std::move(specs)), archiveArg_(std::move(archive)) {
         const ZPOPT& o = st_.opt;
         quiet_ = o.fQuiet != 0;
@@ -107,9 +120,23 @@ public:
         // taken twice (root/root/name), so only an absolute one is applied.
         root_ = (trimmed(st_.root.c_str()).empty() || st_.root[0] != '/') ? std::string() : st_.root;
         archive_ = fs(archiveArg_);
+        // Only the fields the caller's record has are read.
+        if (extra && extra->structlen >= offsetof(ZPEXTRA, outcome) + sizeof(extra->outcome)) {
+            outcomeFn_ = extra->outcome;
+            outcomeContext_ = extra->context;
+        }
     }
 
-    int32_t execute() { return st_.opt.fDeleteEntries ? deleteEntries() : addFiles(); }
+    // Updates of one archive take turns (brixzip1.h): the lock is held from
+    // before the archive is read until the new one is in place.
+    int32_t execute() {
+        ArchiveLock lock;
+        lock.acquire(archive_);
+        int32_t rc = st_.opt.fDeleteEntries ? deleteEntries() : addFiles();
+        lock.release();
+        deliverOutcomes();
+        return rc;
+    }
 
     // Callbacks from the entry sources, on the calling thread.
     bool service(const Item& item) {
@@ -121,6 +148,7 @@ public:
     void readFailed(const Item& item, int err) {
         if (!readError_) print("zip error: could not read " + item.name + ": " + std::strerror(err));
         readError_ = true;
+        outcome(BRIX_READ_FAILED, err, item.name, std::strerror(err));
     }
     void written(Entry& e) {
         totalIn_ += e.rawSize;
@@ -141,6 +169,16 @@ public:
     int level() const { return level_; }
 
 private:
+    struct Action {
+        const Item* item;
+        zip_int64_t existing;  // the entry it replaces, or -1
+    };
+    struct Pending {
+        int32_t kind;
+        int32_t err;
+        std::string name, reason;
+    };
+
     void print(const std::string& line) {
         if (st_.fn.print) st_.fn.print(line.c_str(), static_cast<uint32_t>(line.size()));
     }
@@ -148,9 +186,33 @@ private:
         if (!quiet_) print(line);
     }
 
+    // Outcomes are held until the run is over: an entry is done only once
+    // the archive that holds it is in place.
+    void outcome(int32_t kind, int err, std::string name, std::string reason) {
+        if (outcomeFn_) pending_.push_back({kind, err, std::move(name), std::move(reason)});
+    }
+    void deliverOutcomes() {
+        for (const Pending& p : pending_) {
+            BRIXOUTCOME o{sizeof(BRIXOUTCOME), p.kind, p.err, p.name.c_str(), p.reason.c_str()};
+            outcomeFn_(outcomeContext_, &o);
+        }
+        pending_.clear();
+    }
+    // What the run leaves out of what it was asked for decides between a
+    // clean result and "written without some named files".
+    int32_t writtenResult() const { return missed_ ? ZE_OPEN : ZE_OK; }
+
     std::string fs(const std::string& p) const {
         if (p.empty() || p[0] == '/' || root_.empty()) return p;
         return root_ + "/" + p;
+    }
+
+    // The errno of a failed attempt to read the archive, for its outcome.
+    int archiveReadErrno() const {
+        int fd = ::open(archive_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0) return errno;
+        ::close(fd);
+        return 0;
     }
 
     // Opens the archive; a missing one is created only when `create`.
@@ -159,10 +221,18 @@ private:
         bool exists = ::stat(archive_.c_str(), &sb) == 0;
         if (exists && S_ISDIR(sb.st_mode)) {
             print("zip error: the archive name is a folder: " + archiveArg_);
+            outcome(BRIX_WRITE_FAILED, EISDIR, archiveArg_, std::strerror(EISDIR));
+            return ZE_CREAT;
+        }
+        // libzip would open a FIFO or device and wait on it for ever.
+        if (exists && !S_ISREG(sb.st_mode)) {
+            print("zip error: the archive name is not a regular file: " + archiveArg_);
+            outcome(BRIX_WRITE_FAILED, 0, archiveArg_, "not a regular file");
             return ZE_CREAT;
         }
         if (!exists && !create) {
             print("zip error: archive not found: " + archiveArg_);
+            outcome(BRIX_NOT_FOUND, ENOENT, archiveArg_, std::strerror(ENOENT));
             return ZE_NAME;
         }
         int err = 0;
@@ -175,10 +245,13 @@ private:
             zip_error_fini(&ze);
             if (err == ZIP_ER_NOZIP || err == ZIP_ER_INCONS || err == ZIP_ER_NOENT) {
                 print("zip error: not a zip archive or damaged: " + archiveArg_ + " (" + why + ")");
+                outcome(BRIX_DAMAGED, 0, archiveArg_, "not a zip archive or damaged");
                 return ZE_FORM;
             }
             print("zip error: could not open " + archiveArg_ + ": " + why);
-            return err == ZIP_ER_MEMORY ? ZE_MEM : ZE_OPEN;
+            int sys = err == ZIP_ER_MEMORY ? ENOMEM : archiveReadErrno();
+            outcome(BRIX_READ_FAILED, sys, archiveArg_, sys ? std::strerror(sys) : why);
+            return err == ZIP_ER_MEMORY ? ZE_MEM : ZE_READ;
         }
         za_.reset(za);
         return ZE_OK;
@@ -193,7 +266,7 @@ private:
         }
         zip_error_t* ze = zip_get_error(za_.get());
         int code = zip_error_code_zip(ze);
-        int sys = zip_error_code_system(ze);
+        int sys = zip_error_system_type(ze) == ZIP_ET_SYS ? zip_error_code_system(ze) : 0;
         std::string why = zip_error_strerror(ze);
         za_.reset();
         if (cancelled_) {
@@ -205,6 +278,8 @@ private:
             return ZE_READ;
         }
         print("zip error: could not write " + archiveArg_ + ": " + why + "; the archive was not changed");
+        if (code == ZIP_ER_MEMORY) sys = ENOMEM;
+        outcome(BRIX_WRITE_FAILED, sys, archiveArg_, sys ? std::strerror(sys) : why);
         switch (code) {
             case ZIP_ER_MEMORY: return ZE_MEM;
             case ZIP_ER_TMPOPEN:
@@ -219,61 +294,82 @@ private:
         std::string tmp = archive_ + ".XXXXXX";
         int fd = ::mkstemp(tmp.data());
         if (fd < 0) {
-            print(std::string("zip error: could not create a temporary file: ") + std::strerror(errno));
+            int err = errno;
+            print(std::string("zip error: could not create a temporary file: ") + std::strerror(err));
+            outcome(BRIX_WRITE_FAILED, err, archiveArg_, std::strerror(err));
             return ZE_CREAT;
         }
         unsigned char eocd[22] = {'P', 'K', 5, 6};
         struct stat sb;
+        errno = 0;
         bool ok = ::write(fd, eocd, sizeof eocd) == static_cast<ssize_t>(sizeof eocd);
+        int err = ok ? 0 : (errno ? errno : ENOSPC);
         if (ok && ::stat(archive_.c_str(), &sb) == 0) ::fchmod(fd, sb.st_mode & 07777);
-        ok = ::close(fd) == 0 && ok;
-        if (!ok || ::rename(tmp.c_str(), archive_.c_str()) != 0) {
-            print(std::string("zip error: could not write ") + archiveArg_ + ": " + std::strerror(errno));
+        if (::close(fd) != 0 && ok) {
+            ok = false;
+            err = errno;
+        }
+        if (ok && ::rename(tmp.c_str(), archive_.c_str()) != 0) {
+            ok = false;
+            err = errno;
+        }
+        if (!ok) {
+            print(std::string("zip error: could not write ") + archiveArg_ + ": " + std::strerror(err));
+            outcome(BRIX_WRITE_FAILED, err, archiveArg_, std::strerror(err));
             ::unlink(tmp.c_str());
             return ZE_WRITE;
         }
         return ZE_OK;
     }
 
-    bool deleteMatches(const std::string& entry) const {
-        for (const std::string& spec : specs_) {
-            std::string s = storedName(spec);
+    // The first specification that names `entry`, or -1.
+    int deleteMatch(const std::string& entry) const {
+        for (std::size_t i = 0; i < specs_.size(); ++i) {
+            std::string s = storedName(specs_[i]);
             if (s.empty()) continue;
-            if (entry == s || entry == s + "/" || matchName(s, entry)) return true;
-            if (st_.opt.fRecurse && entry.compare(0, s.size() + 1, s + "/") == 0) return true;
+            if (entry == s || entry == s + "/" || matchName(s, entry)) return static_cast<int>(i);
+            if (st_.opt.fRecurse && entry.compare(0, s.size() + 1, s + "/") == 0) return static_cast<int>(i);
         }
-        return false;
+        return -1;
     }
 
     int32_t deleteEntries() {
         if (int32_t rc = open(false)) return rc;
         zip_int64_t n = zip_get_num_entries(za_.get(), 0);
-        zip_int64_t removed = 0;
+        std::vector<std::string> removed;
+        std::vector<bool> specUsed(specs_.size(), false);
         for (zip_int64_t i = 0; i < n; ++i) {
             const char* name = zip_get_name(za_.get(), static_cast<zip_uint64_t>(i), 0);
-            if (!name || !deleteMatches(name)) continue;
+            int spec = name ? deleteMatch(name) : -1;
+            if (spec < 0) continue;
+            specUsed[static_cast<std::size_t>(spec)] = true;
             if (st_.fn.service && st_.fn.service(name, static_cast<uint32_t>(std::strlen(name) + 1)) == 1) {
                 print("zip error: stopped; the archive was not changed");
                 return ZE_ABORT;
             }
             zip_delete(za_.get(), static_cast<zip_uint64_t>(i));
             note(std::string("  deleting: ") + name);
-            ++removed;
+            removed.emplace_back(name);
         }
-        if (removed == 0) {
+        if (removed.empty()) {
             for (const std::string& s : specs_) print("  zip warning: name not matched: " + s);
             print("zip error: Nothing to do! (" + archiveArg_ + ")");
+            for (const std::string& s : specs_) outcome(BRIX_NOT_FOUND, ENOENT, s, "no such entry in the archive");
             return ZE_NONE;
         }
-        if (removed == n) {
-            za_.reset();
-            int32_t rc = writeEmpty();
-            if (rc == ZE_OK) note("  " + std::to_string(removed) + " entries deleted; the archive is empty");
-            return rc;
+        const bool emptied = static_cast<zip_int64_t>(removed.size()) == n;
+        if (emptied) za_.reset();
+        int32_t rc = emptied ? writeEmpty() : close();
+        if (rc != ZE_OK) return rc;
+        note("  " + std::to_string(removed.size()) + " entries deleted" + (emptied ? "; the archive is empty" : ""));
+        for (std::size_t i = 0; i < specs_.size(); ++i) {
+            if (specUsed[i]) continue;
+            print("  zip warning: name not matched: " + specs_[i]);
+            outcome(BRIX_NOT_FOUND, ENOENT, specs_[i], "no such entry in the archive");
+            missed_ = true;
         }
-        int32_t rc = close();
-        if (rc == ZE_OK) note("  " + std::to_string(removed) + " entries deleted");
-        return rc;
+        for (const std::string& name : removed) outcome(BRIX_DONE, 0, name, "deleted");
+        return writtenResult();
     }
 
     // The entry's modification time, and whether it is exact to the second
@@ -303,7 +399,9 @@ private:
         return !password_.empty();
     }
 
-    int32_t addFiles() {
+    // Find the files; each name that gives none, and each file that cannot
+    // be read, is an outcome of its own.
+    void scanNames() {
         ScanOptions so;
         so.root = root_;
         so.recurse = st_.opt.fRecurse != 0;
@@ -311,41 +409,42 @@ private:
         so.junk = st_.opt.fJunkDir != 0;
         so.noDirEntries = st_.opt.fNoDirEntries != 0;
         so.archive = archive_;
-        ScanResult found = scan(specs_, so);
-        for (const std::string& w : found.warnings) print(w);
-        unreadable_ = found.unreadable;
-        if (found.items.empty()) {
-            print("zip error: Nothing to do! (" + archiveArg_ + ")");
-            return unreadable_ ? ZE_OPEN : ZE_NONE;
-        }
-        if (int32_t rc = open(!st_.opt.fFreshen)) return rc;
+        found_ = scan(specs_, so);
+        for (const std::string& w : found_.warnings) print(w);
+        for (const Problem& p : found_.problems) outcome(p.kind, p.err, p.name, p.reason);
+        missed_ = !found_.problems.empty();
+    }
 
-        struct Action {
-            const Item* item;
-            zip_int64_t existing;
-        };
+    // What each file does to the archive: added, replacing an entry, or kept
+    // out by the update and freshen rules.
+    std::vector<Action> plan() {
         std::vector<Action> actions;
-        bool anyFile = false;
-        for (const Item& it : found.items) {
+        for (const Item& it : found_.items) {
             zip_int64_t idx = zip_name_locate(za_.get(), it.name.c_str(), 0);
             if (idx >= 0 && (st_.opt.fUpdate || st_.opt.fFreshen)) {
                 auto [t, exact] = entryTime(static_cast<zip_uint64_t>(idx));
                 std::time_t mine = exact ? it.mtime : (it.mtime & ~static_cast<std::time_t>(1));
-                if (mine <= t) continue;
+                if (mine <= t) {
+                    outcome(BRIX_KEPT, 0, it.name, "the archive's entry is not older");
+                    continue;
+                }
             }
-            if (idx < 0 && st_.opt.fFreshen) continue;
+            if (idx < 0 && st_.opt.fFreshen) {
+                outcome(BRIX_KEPT, 0, it.name, "not in the archive (freshen adds nothing)");
+                continue;
+            }
             actions.push_back({&it, idx});
-            anyFile = anyFile || !it.dir;
         }
-        if (actions.empty()) {
-            note("  nothing to update in " + archiveArg_);
-            return unreadable_ ? ZE_OPEN : ZE_OK;
-        }
+        return actions;
+    }
 
-        const bool encrypt = st_.opt.fEncrypt != 0;
-        const zip_uint16_t method = st_.opt.fEncryption == 1 ? ZIP_EM_TRAD_PKWARE : ZIP_EM_AES_256;
-        if (encrypt && anyFile) {
-            if (!zip_encryption_method_supported(method, 1)) {
+    // The password (asked once, before anything is written) and the comment.
+    int32_t askForRunInputs(const std::vector<Action>& actions) {
+        encrypt_ = st_.opt.fEncrypt != 0;
+        method_ = st_.opt.fEncryption == 1 ? ZIP_EM_TRAD_PKWARE : ZIP_EM_AES_256;
+        bool anyFile = std::any_of(actions.begin(), actions.end(), [](const Action& a) { return !a.item->dir; });
+        if (encrypt_ && anyFile) {
+            if (!zip_encryption_method_supported(method_, 1)) {
                 print("zip error: this build of libzip cannot write the chosen encryption");
                 return ZE_PARMS;
             }
@@ -361,60 +460,72 @@ private:
                 if (n) zip_set_archive_comment(za_.get(), c, static_cast<zip_uint16_t>(n));
             }
         }
+        return ZE_OK;
+    }
 
-        std::vector<std::pair<zip_uint64_t, Job*>> order;
-        const std::uint64_t limit = wholeFileLimit();
-        for (const Action& a : actions) {
-            const Item& it = *a.item;
-            auto e = std::make_unique<Entry>();
-            e->run = this;
-            e->item = &it;
-            e->replacing = a.existing >= 0;
-            if (!it.dir) {
-                if (eol_ != Eol::None && looksLikeText(it.path)) e->eol = eol_;
-                if (it.size <= limit) {
-                    auto job = std::make_unique<Job>();
-                    job->path = it.path;
-                    job->size = it.size;
-                    job->eol = e->eol;
-                    e->job = job.get();
-                    jobs_.push_back(std::move(job));
-                }
+    // The entry's method, encryption, attributes and exact time.
+    void describeEntry(const Entry& e) {
+        const Item& it = *e.item;
+        zip_set_file_compression(za_.get(), e.index, it.dir ? ZIP_CM_STORE : ZIP_CM_DEFAULT, 0);
+        if (encrypt_ && !it.dir)
+            zip_file_set_encryption(za_.get(), e.index, method_, password_.c_str());
+        else if (e.replacing)
+            zip_file_set_encryption(za_.get(), e.index, ZIP_EM_NONE, nullptr);
+        zip_uint32_t attr = static_cast<zip_uint32_t>((it.dir ? S_IFDIR : S_IFREG) | (it.mode & 07777)) << 16;
+        if (it.dir) attr |= 0x10;
+        zip_file_set_external_attributes(za_.get(), e.index, 0, ZIP_OPSYS_UNIX, attr);
+        if (e.replacing)
+            zip_file_extra_field_delete_by_id(za_.get(), e.index, kExtendedTimestamp, ZIP_EXTRA_FIELD_ALL,
+                                              ZIP_FL_LOCAL | ZIP_FL_CENTRAL);
+        std::uint32_t t = static_cast<std::uint32_t>(std::clamp<std::time_t>(it.mtime, 0, 0xFFFFFFFF));
+        zip_uint8_t ut[5] = {1, static_cast<zip_uint8_t>(t), static_cast<zip_uint8_t>(t >> 8),
+                             static_cast<zip_uint8_t>(t >> 16), static_cast<zip_uint8_t>(t >> 24)};
+        zip_file_extra_field_set(za_.get(), e.index, kExtendedTimestamp, ZIP_EXTRA_FIELD_NEW, ut, sizeof ut,
+                                 ZIP_FL_LOCAL | ZIP_FL_CENTRAL);
+    }
+
+    // One entry in libzip's plan, its source calling back into this run.
+    // Files small enough to hold are compressed by the workers (their job is
+    // added to `order` by the entry's index).
+    int32_t stageEntry(const Action& a, std::uint64_t wholeLimit, std::vector<std::pair<zip_uint64_t, Job*>>& order) {
+        const Item& it = *a.item;
+        auto e = std::make_unique<Entry>();
+        e->run = this;
+        e->item = &it;
+        e->replacing = a.existing >= 0;
+        if (!it.dir) {
+            if (eol_ != Eol::None && looksLikeText(it.path)) e->eol = eol_;
+            if (it.size <= wholeLimit) {
+                auto job = std::make_unique<Job>();
+                job->path = it.path;
+                job->size = it.size;
+                job->eol = e->eol;
+                e->job = job.get();
+                jobs_.push_back(std::move(job));
             }
-            zip_source_t* src = zip_source_function(za_.get(), entryCallback, e.get());
-            if (!src) return failed("could not prepare " + it.name);
-            zip_int64_t idx = a.existing;
-            if (a.existing >= 0) {
-                if (zip_file_replace(za_.get(), static_cast<zip_uint64_t>(idx), src, 0) < 0) {
-                    zip_source_free(src);
-                    return failed("could not replace " + it.name);
-                }
-            } else if ((idx = zip_file_add(za_.get(), it.name.c_str(), src, 0)) < 0) {
-                zip_source_free(src);
-                return failed("could not add " + it.name);
-            }
-            e->index = static_cast<zip_uint64_t>(idx);
-            zip_set_file_compression(za_.get(), e->index, it.dir ? ZIP_CM_STORE : ZIP_CM_DEFAULT, 0);
-            if (encrypt && !it.dir)
-                zip_file_set_encryption(za_.get(), e->index, method, password_.c_str());
-            else if (e->replacing)
-                zip_file_set_encryption(za_.get(), e->index, ZIP_EM_NONE, nullptr);
-            zip_uint32_t attr = static_cast<zip_uint32_t>((it.dir ? S_IFDIR : S_IFREG) | (it.mode & 07777)) << 16;
-            if (it.dir) attr |= 0x10;
-            zip_file_set_external_attributes(za_.get(), e->index, 0, ZIP_OPSYS_UNIX, attr);
-            if (e->replacing)
-                zip_file_extra_field_delete_by_id(za_.get(), e->index, kExtendedTimestamp, ZIP_EXTRA_FIELD_ALL,
-                                                  ZIP_FL_LOCAL | ZIP_FL_CENTRAL);
-            std::uint32_t t = static_cast<std::uint32_t>(std::clamp<std::time_t>(it.mtime, 0, 0xFFFFFFFF));
-            zip_uint8_t ut[5] = {1, static_cast<zip_uint8_t>(t), static_cast<zip_uint8_t>(t >> 8),
-                                 static_cast<zip_uint8_t>(t >> 16), static_cast<zip_uint8_t>(t >> 24)};
-            zip_file_extra_field_set(za_.get(), e->index, kExtendedTimestamp, ZIP_EXTRA_FIELD_NEW, ut, sizeof ut,
-                                     ZIP_FL_LOCAL | ZIP_FL_CENTRAL);
-            if (e->job) order.emplace_back(e->index, e->job);
-            entries_.push_back(std::move(e));
         }
+        zip_source_t* src = zip_source_function(za_.get(), entryCallback, e.get());
+        if (!src) return failed("could not prepare " + it.name);
+        zip_int64_t idx = a.existing;
+        if (a.existing >= 0) {
+            if (zip_file_replace(za_.get(), static_cast<zip_uint64_t>(idx), src, 0) < 0) {
+                zip_source_free(src);
+                return failed("could not replace " + it.name);
+            }
+        } else if ((idx = zip_file_add(za_.get(), it.name.c_str(), src, 0)) < 0) {
+            zip_source_free(src);
+            return failed("could not add " + it.name);
+        }
+        e->index = static_cast<zip_uint64_t>(idx);
+        describeEntry(*e);
+        if (e->job) order.emplace_back(e->index, e->job);
+        entries_.push_back(std::move(e));
+        return ZE_OK;
+    }
 
-        // The workers take files in the order libzip will write them.
+    // Compress and write: the workers take files in the order libzip will
+    // write them.
+    int32_t writeArchive(std::vector<std::pair<zip_uint64_t, Job*>> order) {
         std::sort(order.begin(), order.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
         std::vector<Job*> jobs;
         jobs.reserve(order.size());
@@ -424,7 +535,10 @@ private:
         int32_t rc = close();
         packer_->stop();
         password_.assign(password_.size(), '\0');
-        if (rc != ZE_OK) return rc;
+        return rc;
+    }
+
+    void reportWritten(const std::vector<Action>& actions) {
         if (totalIn_ > 0) {
             long pct = std::lround(100.0 - 100.0 * static_cast<double>(totalOut_) / static_cast<double>(totalIn_));
             note("  total bytes=" + std::to_string(totalIn_) + ", compressed=" + std::to_string(totalOut_) + " -> " +
@@ -432,7 +546,30 @@ private:
         } else {
             note("  " + std::to_string(actions.size()) + " entries written");
         }
-        return unreadable_ ? ZE_OPEN : ZE_OK;
+        for (const Action& a : actions)
+            outcome(BRIX_DONE, 0, a.item->name, a.existing >= 0 ? "updated" : "added");
+    }
+
+    int32_t addFiles() {
+        scanNames();
+        if (found_.items.empty()) {
+            print("zip error: Nothing to do! (" + archiveArg_ + ")");
+            return ZE_NONE;
+        }
+        if (int32_t rc = open(!st_.opt.fFreshen)) return rc;
+        std::vector<Action> actions = plan();
+        if (actions.empty()) {
+            note("  nothing to update in " + archiveArg_);
+            return writtenResult();
+        }
+        if (int32_t rc = askForRunInputs(actions)) return rc;
+        std::vector<std::pair<zip_uint64_t, Job*>> order;
+        const std::uint64_t limit = wholeFileLimit();
+        for (const Action& a : actions)
+            if (int32_t rc = stageEntry(a, limit, order)) return rc;
+        if (int32_t rc = writeArchive(std::move(order))) return rc;
+        reportWritten(actions);
+        return writtenResult();
     }
 
     int32_t failed(const std::string& what) {
@@ -443,10 +580,16 @@ private:
     const State& st_;
     std::vector<std::string> specs_;
     std::string archiveArg_, archive_, root_, password_;
-    bool quiet_ = false, verbose_ = false, cancelled_ = false, readError_ = false, unreadable_ = false;
+    bool quiet_ = false, verbose_ = false, cancelled_ = false, readError_ = false, missed_ = false;
+    bool encrypt_ = false;
+    zip_uint16_t method_ = ZIP_EM_AES_256;
     int level_ = 6;
     Eol eol_ = Eol::None;
     std::uint64_t totalIn_ = 0, totalOut_ = 0;
+    BrixOutcomeFn outcomeFn_ = nullptr;
+    void* outcomeContext_ = nullptr;
+    std::vector<Pending> pending_;
+    ScanResult found_;
     // Destroyed in reverse: the archive (and its sources) first, then the
     // workers, then what they worked on.
     std::vector<std::unique_ptr<Job>> jobs_;
@@ -460,8 +603,19 @@ zip_int64_t fail(Entry& e, int zipError, int sysError) {
     return -1;
 }
 
+zip_int64_t entrySource(Entry& e, void* data, zip_uint64_t len, zip_source_cmd_t cmd);
+
+// libzip is C: nothing may be thrown through it.
 zip_int64_t entryCallback(void* ud, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
     Entry& e = *static_cast<Entry*>(ud);
+    try {
+        return entrySource(e, data, len, cmd);
+    } catch (...) {
+        return fail(e, ZIP_ER_MEMORY, 0);
+    }
+}
+
+zip_int64_t entrySource(Entry& e, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
     Run& run = *e.run;
     const Item& it = *e.item;
     switch (cmd) {
@@ -595,7 +749,7 @@ BRIXZIP_EXPORT int32_t ZpGetOptions(ZPOPT* options) {
     return 1;
 }
 
-BRIXZIP_EXPORT int32_t ZpArchive(int32_t count, const char* archive, ZIPNAMES* names) {
+BRIXZIP_EXPORT int32_t ZpArchiveEx(int32_t count, const char* archive, ZIPNAMES* names, const ZPEXTRA* extra) {
     auto report = [](const char* line) {
         if (tls.fn.print) tls.fn.print(line, static_cast<uint32_t>(std::strlen(line)));
     };
@@ -611,7 +765,7 @@ BRIXZIP_EXPORT int32_t ZpArchive(int32_t count, const char* archive, ZIPNAMES* n
         std::vector<std::string> specs;
         for (int32_t i = 0; i < count && names->name[i]; ++i)
             if (*names->name[i]) specs.emplace_back(names->name[i]);
-        brixzip::Run run(tls, std::move(specs), archive);
+        brixzip::Run run(tls, std::move(specs), archive, extra);
         return run.execute();
     } catch (const std::bad_alloc&) {
         report("zip error: out of memory; the archive was not changed");
@@ -620,4 +774,8 @@ BRIXZIP_EXPORT int32_t ZpArchive(int32_t count, const char* archive, ZIPNAMES* n
         report("zip error: internal error; the archive was not changed");
         return ZE_LOGIC;
     }
+}
+
+BRIXZIP_EXPORT int32_t ZpArchive(int32_t count, const char* archive, ZIPNAMES* names) {
+    return ZpArchiveEx(count, archive, names, nullptr);
 }

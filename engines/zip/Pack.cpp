@@ -65,8 +65,22 @@ void EolConverter::finish(std::vector<unsigned char>& out) {
 
 static constexpr std::size_t kTextProbe = 32 * 1024;
 
+// Opens a file for reading without ever blocking: a FIFO or device put
+// where the scan saw a regular file is refused (EINVAL), not waited on.
+static int openRegular(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return -errno;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        int err = S_ISREG(st.st_mode) ? errno : EINVAL;
+        ::close(fd);
+        return -err;
+    }
+    return fd;
+}
+
 bool looksLikeText(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = openRegular(path);
     if (fd < 0) return false;
     unsigned char buf[kTextProbe];
     std::size_t have = 0;
@@ -82,8 +96,8 @@ bool looksLikeText(const std::string& path) {
 
 // Reads a whole file; the size seen at scan time is only a hint.
 static int readWhole(const std::string& path, std::uint64_t hint, Buffer& out) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return errno;
+    int fd = openRegular(path);
+    if (fd < 0) return -fd;
     std::size_t cap = static_cast<std::size_t>(hint) + 1;
     unsigned char* p = static_cast<unsigned char*>(std::malloc(cap));
     if (!p) {
@@ -156,7 +170,7 @@ void Packer::worker() {
         job.state = Job::State::Running;
         inFlight_ += need;
         lk.unlock();
-        run(job, compressor);
+        runGuarded(job, compressor);
         lk.lock();
         inFlight_ -= need;
         job.held = job.data.n;
@@ -173,7 +187,7 @@ Job& Packer::wait(Job& job) {
     if (job.state == Job::State::Pending) {
         job.state = Job::State::Running;
         lk.unlock();
-        run(job, mainCompressor_);
+        runGuarded(job, mainCompressor_);
         lk.lock();
         job.held = job.data.n;
         inFlight_ += job.held;
@@ -202,6 +216,17 @@ void Packer::stop() {
     for (std::thread& t : threads_)
         if (t.joinable()) t.join();
     threads_.clear();
+}
+
+// Nothing may leave a worker thread (that would end the host), nor a
+// libzip callback: a job that fails for want of memory is a failed read.
+void Packer::runGuarded(Job& job, void*& compressor) noexcept {
+    try {
+        run(job, compressor);
+    } catch (...) {
+        job.data.reset();
+        job.error = ENOMEM;
+    }
 }
 
 void Packer::run(Job& job, void*& compressor) {
@@ -259,9 +284,10 @@ StreamDeflater::~StreamDeflater() {
 }
 
 bool StreamDeflater::open() {
-    fd_ = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    fd_ = openRegular(path_);
     if (fd_ < 0) {
-        error_ = errno;
+        error_ = -fd_;
+        fd_ = -1;
         return false;
     }
     if (deflateInit2(&zs_, level_, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) {

@@ -63,6 +63,8 @@ struct Job {
     int error = 0;  // errno of a failed read
 };
 
+// Owns the worker threads: its destructor stops and joins them, so a run that
+// ends by an exception leaves no thread behind.
 class Packer {
 public:
     Packer(int level, std::size_t budget);
@@ -82,6 +84,7 @@ public:
 private:
     void worker();
     void run(Job& job, void*& compressor);
+    void runGuarded(Job& job, void*& compressor) noexcept;
     static std::size_t reserve(const Job& job);
 
     int level_;

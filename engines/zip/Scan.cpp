@@ -1,5 +1,7 @@
 #include "Scan.h"
 
+#include "brixoutcome.h"
+
 #include <dirent.h>
 #include <fnmatch.h>
 #include <sys/stat.h>
@@ -7,6 +9,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <unordered_map>
 #include <utility>
 
@@ -86,31 +90,48 @@ public:
         std::string dirRel = slash == std::string::npos ? "" : (slash == 0 ? "/" : s.substr(0, slash));
         std::string base = slash == std::string::npos ? s : s.substr(slash + 1);
 
+        int statErr = 0;
+        bool folder = false;
         if (hasWildcard(base)) {
             walkFrom(dirRel, base);
         } else {
             struct stat st;
             bool ok = ::stat(fs(s).c_str(), &st) == 0;
-            if (ok && S_ISDIR(st.st_mode)) {
+            if (!ok) statErr = errno;
+            folder = ok && S_ISDIR(st.st_mode);
+            if (folder) {
                 addDir(s);
                 if (opt_.recurse) {
                     std::vector<Identity> anc{{st.st_dev, st.st_ino}};
                     walk(s, "*", anc);
                 }
             } else if (ok) {
-                addFile(s, baseName(s), st);
+                addFile(s, baseName(s), st, true);
             }
             // With recursion a plain name is also looked for in every subfolder.
             if (opt_.recurse && !(ok && S_ISDIR(st.st_mode))) walkFrom(dirRel, base);
         }
-        if (added_ == before && !existsAlready_)
+        if (added_ == before && !existsAlready_) {
             result_.warnings.push_back("  zip warning: name not matched: " + s);
+            // A name behind a folder we may not search is there, unreadable.
+            if (folder)
+                problem(s, BRIX_NOT_FOUND, 0, "a folder with nothing to take (no folder entries, no recursion)");
+            else if (statErr == EACCES || statErr == EPERM)
+                problem(s, BRIX_READ_FAILED, statErr);
+            else
+                problem(s, BRIX_NOT_FOUND, statErr ? statErr : ENOENT);
+        }
         existsAlready_ = false;
     }
 
     ScanResult take() { return std::move(result_); }
 
 private:
+    void problem(const std::string& name, int kind, int err, std::string reason = {}) {
+        if (reason.empty()) reason = err ? std::strerror(err) : "could not be read";
+        result_.problems.push_back({name, kind, err, std::move(reason)});
+    }
+
     std::string fs(const std::string& rel) const {
         if (rel.empty()) return opt_.root.empty() ? "." : opt_.root;
         if (rel[0] == '/' || opt_.root.empty()) return rel;
@@ -141,7 +162,9 @@ private:
             }
             ::closedir(d);
         } else {
+            int err = errno;
             result_.warnings.push_back("  zip warning: could not read folder: " + (dirRel.empty() ? "." : dirRel));
+            problem(dirRel.empty() ? "." : dirRel, BRIX_READ_FAILED, err);
             return;
         }
         std::sort(names.begin(), names.end());
@@ -149,8 +172,11 @@ private:
             std::string rel = join(dirRel, n);
             struct stat st;
             if (::stat(fs(rel).c_str(), &st) != 0) {
-                if (matchName(pattern, n))
+                int err = errno;
+                if (matchName(pattern, n)) {
                     result_.warnings.push_back("  zip warning: could not open for reading: " + rel);
+                    problem(rel, BRIX_READ_FAILED, err);
+                }
                 continue;
             }
             bool matched = matchName(pattern, n);
@@ -178,7 +204,7 @@ private:
                     --added_;
                 }
             } else if (matched) {
-                addFile(rel, n, st);
+                addFile(rel, n, st, false);
             }
         }
     }
@@ -206,9 +232,14 @@ private:
         return true;
     }
 
-    void addFile(const std::string& rel, const std::string& leaf, const struct stat& st) {
+    // `named`: the caller named this file itself (not through a pattern).
+    // A FIFO, socket or device is never opened: reading one can block for
+    // ever. One the caller named is a failure; one a pattern met is skipped,
+    // as a tree's sockets are no content.
+    void addFile(const std::string& rel, const std::string& leaf, const struct stat& st, bool named) {
         if (!S_ISREG(st.st_mode)) {
             result_.warnings.push_back("  zip warning: skipping special file: " + rel);
+            if (named) problem(rel, BRIX_READ_FAILED, 0, "not a regular file");
             existsAlready_ = true;
             return;
         }
@@ -219,8 +250,9 @@ private:
         }
         std::string path = fs(rel);
         if (::access(path.c_str(), R_OK) != 0) {
+            int err = errno;
             result_.warnings.push_back("  zip warning: could not open for reading: " + rel);
-            result_.unreadable = true;
+            problem(rel, BRIX_READ_FAILED, err);
             existsAlready_ = true;
             return;
         }

@@ -29,10 +29,19 @@ struct ScanOptions {
     std::string archive;     // the archive being written, never stored in itself
 };
 
+// A name or pattern of the caller's that could not be taken, or a file it
+// matched that could not be read: one per-entry outcome of the run.
+struct Problem {
+    std::string name;  // as the caller gave it, or the matched file's path relative to the root
+    int kind = 0;      // BRIX_NOT_FOUND or BRIX_READ_FAILED
+    int err = 0;       // errno, 0 when the system gave none
+    std::string reason;
+};
+
 struct ScanResult {
     std::vector<Item> items;
     std::vector<std::string> warnings;  // complete message lines
-    bool unreadable = false;            // a named file could not be opened
+    std::vector<Problem> problems;      // what was asked for and is not in `items`
 };
 
 // `*.*` and any pattern ending in ".*" also match names without a dot, as on

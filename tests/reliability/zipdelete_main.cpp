@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
         z->ZipFile(argv[1]);
         for (int i = 2; i < argc; ++i) z->AddFileSpec(argv[i]);
         z->Delete();
-        if (z->LastResult() != 0) throw mZip::ResultError(z->LastResult(), z->ZipFile(), z->LastMessage());
+        if (!z->Succeeded()) throw z->RunError();
         ok = true;
     });
     return ok ? 0 : 1;

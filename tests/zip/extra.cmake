@@ -18,7 +18,7 @@ function(packwell_wire_zip_tests)
     target_include_directories(${n} PRIVATE ${CMAKE_SOURCE_DIR}/tests/zip)
     if(n MATCHES "_e2e")
       # End to end: the real engine, checked by the standard tools.
-      add_dependencies(${n} brixzip1 packwell)
+      add_dependencies(${n} brixzip1 brixuzip1 packwell)
       set_property(TEST ${n} APPEND PROPERTY ENVIRONMENT "PACKWELL_ENGINE_DIR=${CMAKE_BINARY_DIR}/bin")
     else()
       add_dependencies(${n} fake_brixzip1 packwell)

@@ -154,6 +154,60 @@ TEST_F(ZipOperations, EngineFailureIsShownAndReadsFalse) {
     EXPECT_NE(text.find("could not create out.zip"), std::string::npos) << text;
 }
 
+// The result is the run's: the archive written with everything asked for.
+// A file left out is named, with the number of its errno, and the archive
+// is said to be written without it.
+TEST_F(ZipOperations, ResultsFollowTheEntriesOutcomes) {
+    auto outcomes = [](std::vector<FakeZipEntryOutcome> list, std::int32_t result) {
+        fakeZip().entryOutcomes = std::move(list);
+        fakeZip().result = result;
+    };
+    outcomes({{BRIX_DONE, 0, "a.txt", ""}, {BRIX_KEPT, 0, "old.txt", ""}}, ZE_OK);
+    EXPECT_TRUE(control.zipONEfile(src, zip, false));
+    EXPECT_EQ(control.zipObject()->Outcomes().count(pw::Outcome::Done), 1u);
+    EXPECT_EQ(control.zipObject()->Outcomes().count(pw::Outcome::Kept), 1u);
+
+    struct Case {
+        std::vector<FakeZipEntryOutcome> list;
+        std::int32_t result;
+        std::string expected;
+    };
+    const std::vector<Case> cases{
+        {{{BRIX_DONE, 0, "a.txt", ""}, {BRIX_READ_FAILED, EACCES, "b.txt", "Permission denied"}}, ZE_OPEN,
+         "70: The archive " + zip + " was written without 1 of the named files: b.txt (could not be read: Permission denied)"},
+        {{{BRIX_NOT_FOUND, ENOENT, "c.txt", "No such file or directory"}}, ZE_OPEN,
+         "53: The archive " + zip + " was written without 1 of the named files: c.txt (not found: No such file or directory)"},
+        {{{BRIX_WRITE_FAILED, ENOSPC, zip, "No space left on device"}}, ZE_WRITE,
+         "61: The archive " + zip + " was not written: error writing the archive (zip engine result 14): " + zip +
+             " (could not be written: No space left on device)"},
+    };
+    for (const Case& c : cases) {
+        platform.messages.clear();
+        outcomes(c.list, c.result);
+        EXPECT_FALSE(control.zipONEfile(src, zip, false));
+        EXPECT_EQ(platform.messageTexts(), Texts{c.expected});
+    }
+}
+
+// Encryption is the host's choice; the password given up front answers the
+// engine, and a blank one is a refusal that leaves the operation False.
+TEST_F(ZipOperations, EncryptionAndAPasswordGivenUpFront) {
+    fakeZip().script.push_back({FakeZipAction::Password});
+    control.zipEncryption(ctlPackwell::ZipEncryption::Traditional);
+    control.zipPassword("s3cret");
+    EXPECT_TRUE(control.zipONEfile(src, zip, false));
+    EXPECT_EQ(fakeZip().options.fEncrypt, 1);
+    EXPECT_EQ(fakeZip().options.fEncryption, 1);
+    ASSERT_EQ(fakeZip().outcomes.size(), 1u);
+    EXPECT_EQ(fakeZip().outcomes[0].passwordBuffer, "s3cret");
+
+    control.zipPassword("   ");
+    fakeZip().result = ZE_ABORT;
+    EXPECT_FALSE(control.zipONEfile(src, zip, false));
+    EXPECT_EQ(fakeZip().outcomes[0].result, 1);
+    EXPECT_TRUE(platform.passwordOwners.empty());
+}
+
 TEST_F(ZipOperations, EngineLoadFailureIsTrapped) {
     mZip::UseEngineLibrary("libbrixzip1-absent.so");
     EXPECT_FALSE(control.zipONEfile(src, zip, false));

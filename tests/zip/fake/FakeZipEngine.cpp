@@ -2,7 +2,8 @@
 // with FAKE_ZIP_LOG set it appends what it received to that file, and with
 // FAKE_ZIP_SCRIPT set it plays that script, so that tests of programs (the
 // command-line host) can see through it too. Script: items separated by
-// ";": "print:TEXT", "service:TEXT", "password", "result:N".
+// ";": "print:TEXT", "service:TEXT", "password", "result:N", and
+// "outcome:KIND:ERRNO:NAME" (an entry's outcome, reported after the others).
 #include "FakeZipEngine.h"
 
 #include <unistd.h>
@@ -43,6 +44,14 @@ void scriptFromEnvironment() {
             g_state.script.push_back(a);
         } else if (item.rfind("result:", 0) == 0) {
             g_state.result = std::atoi(item.c_str() + 7);
+        } else if (item.rfind("outcome:", 0) == 0) {
+            FakeZipEntryOutcome o;
+            char* rest = nullptr;
+            o.kind = static_cast<std::int32_t>(std::strtol(item.c_str() + 8, &rest, 10));
+            if (rest && *rest == ':') o.sysError = static_cast<std::int32_t>(std::strtol(rest + 1, &rest, 10));
+            if (rest && *rest == ':') o.name = rest + 1;
+            o.reason = o.sysError ? std::strerror(o.sysError) : "";
+            g_state.entryOutcomes.push_back(o);
         }
         start = end + 1;
     }
@@ -97,7 +106,7 @@ int32_t ZpGetOptions(ZPOPT* options) {
     return 1;
 }
 
-int32_t ZpArchive(int32_t count, const char* archive, ZIPNAMES* names) {
+int32_t ZpArchiveEx(int32_t count, const char* archive, ZIPNAMES* names, const ZPEXTRA* extra) {
     g_state.calls.push_back("ZpArchive");
     ++g_state.runs;
     scriptFromEnvironment();
@@ -136,8 +145,17 @@ int32_t ZpArchive(int32_t count, const char* archive, ZIPNAMES* names) {
         g_state.outcomes.push_back(out);
         if (a.kind == FakeZipAction::Service && a.stopOnOne && out.result == 1) break;
     }
+    if (extra && extra->outcome)
+        for (const auto& o : g_state.entryOutcomes) {
+            BRIXOUTCOME r{sizeof(BRIXOUTCOME), o.kind, o.sysError, o.name.c_str(), o.reason.c_str()};
+            extra->outcome(extra->context, &r);
+        }
     logRun();
     return g_state.result;
+}
+
+int32_t ZpArchive(int32_t count, const char* archive, ZIPNAMES* names) {
+    return ZpArchiveEx(count, archive, names, nullptr);
 }
 
 }  // extern "C"

@@ -25,10 +25,17 @@ struct FakeZipOutcome {
     bool commentUnchanged = false;
 };
 
+struct FakeZipEntryOutcome {
+    std::int32_t kind = BRIX_DONE;
+    std::int32_t sysError = 0;
+    std::string name, reason;
+};
+
 struct FakeZipState {
     // Script (set by the test).
     std::vector<FakeZipAction> script;
     std::int32_t result = 0;         // ZpArchive's result
+    std::vector<FakeZipEntryOutcome> entryOutcomes;  // reported through ZpArchiveEx's outcome callback
     std::optional<char> levelAfterSetOptions;  // ZpSetOptions writes this level back
 
     // Record.
