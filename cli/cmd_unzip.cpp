@@ -28,6 +28,60 @@ void appendPadded(std::string& out, int v, int n) {
     out.append(buf, end);
 }
 
+void appendNumber(std::string& out, std::uint64_t v) {
+    char buf[24];
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
+    (void)ec;
+    out.append(buf, end);
+}
+
+// The length of the well-formed UTF-8 character at s[i], 0 when there is none.
+std::size_t utf8Length(const std::string& s, std::size_t i) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    std::size_t len = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
+    if (len == 0 || i + len > s.size()) return 0;
+    char32_t cp = len == 1 ? c : c & (0x7F >> len);
+    for (std::size_t k = 1; k < len; ++k) {
+        const unsigned char cc = static_cast<unsigned char>(s[i + k]);
+        if ((cc & 0xC0) != 0x80) return 0;
+        cp = cp << 6 | (cc & 0x3F);
+    }
+    static constexpr char32_t kMin[5] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return len;
+}
+
+// A name field on one line whatever it holds: the backslash and control
+// characters (C0, DEL and C1) become escapes, \n \t \\ or \xHH per byte,
+// and so does every byte that is not part of well-formed UTF-8.
+void appendEscaped(std::string& out, const std::string& text) {
+    static const char kHex[] = "0123456789abcdef";
+    auto hex = [&](unsigned char c) {
+        out += "\\x";
+        out += kHex[c >> 4];
+        out += kHex[c & 15];
+    };
+    for (std::size_t i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        const std::size_t len = utf8Length(text, i);
+        if (c == '\\') out += "\\\\";
+        else if (c == '\n') out += "\\n";
+        else if (c == '\t') out += "\\t";
+        else if (len == 0 || c < 0x20 || c == 0x7F) hex(c);
+        else if (len == 2 && c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
+            hex(c);  // C1 controls, U+0080 to U+009F
+            hex(static_cast<unsigned char>(text[i + 1]));
+            i += 2;
+            continue;
+        } else {
+            out.append(text, i, len);
+            i += len;
+            continue;
+        }
+        ++i;
+    }
+}
+
 void appendNumber(std::string& out, std::int32_t v) {
     char buf[16];
     auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
@@ -112,7 +166,8 @@ void runUnzip(Context& ctx, const UnzipOptions& o) {
 void addUnzipCommands(CLI::App& app, Context& ctx) {
     auto archive = std::make_shared<std::string>();
     CLI::App* list = app.add_subcommand("list", "List an archive's files: one line each, TAB-separated: name, size, "
-                                                "packed size, folder, date (YYYY-MM-DD HH:MM), ratio in percent.");
+                                                "packed size, folder, date (YYYY-MM-DD HH:MM), ratio in percent. In names, "
+                                                "the backslash and control characters are escaped (\\\\, \\n, \\t, \\xHH).");
     list->add_option("ARCHIVE", *archive, "The zip archive")->required();
     list->footer("Example: packwell list backup.zip\nExit status 1 when the archive is missing, empty or unreadable.");
     list->callback([&ctx, archive] {
@@ -128,13 +183,13 @@ void addUnzipCommands(CLI::App& app, Context& ctx) {
             const std::int32_t count = c.ListCount();
             for (std::int32_t i = 1; i <= count; ++i) {
                 const ctlListing r = c.getListFiles(i);
-                block += r.FileName;
+                appendEscaped(block, r.FileName);
                 block += '\t';
-                appendNumber(block, r.FileSize);
+                appendNumber(block, c.getListFileSize64(i));
                 block += '\t';
-                appendNumber(block, r.FilePackedSize);
+                appendNumber(block, c.getListFilePackedSize64(i));
                 block += '\t';
-                block += r.FileDirectory;
+                appendEscaped(block, r.FileDirectory);
                 block += '\t';
                 appendMinuteText(block, r.FileDate);
                 block += '\t';

@@ -73,6 +73,15 @@ ctlListing ctlPackwell::getListFiles(std::int32_t nIndex) const {
     return m_aListing[static_cast<std::size_t>(nIndex - 1)];
 }
 
+const ctlPackwell::TrueSizes& ctlPackwell::listingSizes(std::int32_t nIndex) const {
+    if (nIndex < 1 || nIndex > m_lListCount || static_cast<std::size_t>(nIndex) > m_aListingSizes.size())
+        pw::raise(pw::kSubscriptOutOfRange);
+    return m_aListingSizes[static_cast<std::size_t>(nIndex - 1)];
+}
+
+std::uint64_t ctlPackwell::getListFileSize64(std::int32_t nIndex) const { return listingSizes(nIndex).size; }
+std::uint64_t ctlPackwell::getListFilePackedSize64(std::int32_t nIndex) const { return listingSizes(nIndex).packed; }
+
 void ctlPackwell::UserControl_Resize() {
     // Setting our own size resizes us again; the flag stops that second round.
     if (m_bResizing) return;

@@ -108,6 +108,11 @@ public:
     // Record nIndex (1 to ListCount); error 9 for any other index.
     ctlListing getListFiles(std::int32_t nIndex) const;
     std::int32_t ListCount() const { return m_lListCount; }
+    // The true sizes of record nIndex, for hosts that show entries of 2 GiB
+    // and more: the record's own FileSize and FilePackedSize keep the
+    // published 32-bit fields and so stop at 2,147,483,647. Error 9 as above.
+    std::uint64_t getListFileSize64(std::int32_t nIndex) const;
+    std::uint64_t getListFilePackedSize64(std::int32_t nIndex) const;
 
     // --- Visible face: the control's size follows its picture ---
     // The host calls this whenever it resizes the control; the control sets
@@ -149,6 +154,11 @@ private:
     pw::OutcomeList m_unzipOutcomes;
 
     std::vector<ctlListing> m_aListing;  // index 0 holds record 1
+    struct TrueSizes {
+        std::uint64_t size = 0, packed = 0;
+    };
+    std::vector<TrueSizes> m_aListingSizes;  // beside m_aListing, same indexes
+    const TrueSizes& listingSizes(std::int32_t nIndex) const;
     std::int32_t m_lListCount = 0;
 
     bool m_bResizing = false;

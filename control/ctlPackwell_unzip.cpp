@@ -33,6 +33,7 @@ bool ctlPackwell::ListFilesFromZip(const std::string& zip_path_name_file) {
 
     if (n == 0) {
         m_aListing.clear();
+        m_aListingSizes.clear();
         m_lListCount = 0;
         // An unreadable archive lists nothing, as an empty one does; say why.
         if (unzip->LastResult() > PK_WARN) {
@@ -45,6 +46,7 @@ bool ctlPackwell::ListFilesFromZip(const std::string& zip_path_name_file) {
     // Built aside, so a failure while reading the entries leaves the table
     // as it was.
     std::vector<ctlListing> table(static_cast<std::size_t>(n));
+    std::vector<TrueSizes> sizes(static_cast<std::size_t>(n));
     for (std::int32_t i = 1; i <= n; ++i) {
         ctlListing& r = table[static_cast<std::size_t>(i - 1)];
         r.FileName = unzip->FileName(i);
@@ -53,8 +55,10 @@ bool ctlPackwell::ListFilesFromZip(const std::string& zip_path_name_file) {
         r.FilePackedSize = unzip->FilePackedSize(i);
         r.FileDirectory = unzip->FileDirectory(i);
         r.FileCompressionRatio = unzip->FileCompressionRatio(i);
+        sizes[static_cast<std::size_t>(i - 1)] = {unzip->FileSize64(i), unzip->FilePackedSize64(i)};
     }
     m_aListing = std::move(table);
+    m_aListingSizes = std::move(sizes);
     m_lListCount = n;
     return true;
 }

@@ -67,8 +67,19 @@ std::int32_t cUnzip::FilePackedSize(std::int32_t lIndex) const {
     return static_cast<std::int32_t>(packed);
 }
 
+std::uint64_t cUnzip::FileSize64(std::int32_t lIndex) const { return entry(lIndex).size64; }
+std::uint64_t cUnzip::FilePackedSize64(std::int32_t lIndex) const { return entry(lIndex).packed64; }
+
 void cUnzip::AddDirectoryEntry(const std::string& name, const std::string& folder, double date, std::int32_t size,
                                std::uint32_t crc, bool encrypted, std::int32_t ratio, const std::string& method) {
+    const std::uint64_t size64 = size > 0 ? static_cast<std::uint64_t>(size) : 0;
+    const std::uint64_t packed64 = ratio > 0 ? size64 * static_cast<std::uint64_t>(ratio) / 100 : 0;
+    AddDirectoryEntry(name, folder, date, size, crc, encrypted, ratio, method, size64, packed64);
+}
+
+void cUnzip::AddDirectoryEntry(const std::string& name, const std::string& folder, double date, std::int32_t size,
+                               std::uint32_t crc, bool encrypted, std::int32_t ratio, const std::string& method,
+                               std::uint64_t size64, std::uint64_t packed64) {
     // Folder entries have no name part: they never become entries.
     if (name.empty() || name == std::string(1, '\0')) return;
     UnzipEntry e;
@@ -81,6 +92,8 @@ void cUnzip::AddDirectoryEntry(const std::string& name, const std::string& folde
     e.ratio = ratio;
     e.method = method;
     e.selected = true;
+    e.size64 = size64;
+    e.packed64 = packed64;
     m_aEntries.resize(static_cast<std::size_t>(m_lCount));
     m_aEntries.push_back(std::move(e));
     ++m_lCount;

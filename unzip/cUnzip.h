@@ -20,13 +20,15 @@
 struct UnzipEntry {
     std::string name;         // the file name without its folder
     std::string folder;       // the folder inside the archive, "/" between parts, no trailing "/"
-    std::int32_t size = 0;    // the size the engine listed
+    std::int32_t size = 0;    // the size the engine listed (clamped to the signed 32-bit range)
     std::int32_t ratio = 0;   // compression ratio in percent, as listed
     std::string method;       // compression method name, as listed
     double date = 0;          // modification date-time (automation date), to the minute
     std::uint32_t crc = 0;    // CRC-32
     bool encrypted = false;
     bool selected = true;     // takes part in the next Unzip
+    std::uint64_t size64 = 0;    // the true uncompressed size
+    std::uint64_t packed64 = 0;  // the true packed size
 };
 
 class cUnzip : public std::enable_shared_from_this<cUnzip> {
@@ -60,10 +62,18 @@ public:
     std::int32_t FileCount() const { return m_lCount; }
     std::string FileName(std::int32_t lIndex) const;
     std::string FileDirectory(std::int32_t lIndex) const;
+    // The size as the 32-bit interface has it: an entry of 2 GiB or more
+    // reads 2,147,483,647. FileSize64 has the true size.
     std::int32_t FileSize(std::int32_t lIndex) const;
-    // ratio x size / 100 (truncated); error 6 when the result does not fit
-    // in a signed 32-bit number.
+    // ratio x size / 100 (truncated), from the 32-bit size, so for an entry
+    // of 2 GiB or more it is the clamped size's share; error 6 when the
+    // result does not fit in a signed 32-bit number. FilePackedSize64 has
+    // the true packed size.
     std::int32_t FilePackedSize(std::int32_t lIndex) const;
+    // True sizes, whatever their magnitude. When the engine gave no 64-bit
+    // sizes they are FileSize and ratio x size / 100.
+    std::uint64_t FileSize64(std::int32_t lIndex) const;
+    std::uint64_t FilePackedSize64(std::int32_t lIndex) const;
     std::int32_t FileCompressionRatio(std::int32_t lIndex) const;
     double FileDate(std::int32_t lIndex) const;
     std::int32_t FileCRC(std::int32_t lIndex) const;
@@ -116,6 +126,10 @@ public:
     // Appends one entry (selected); nothing when `name` is empty or a lone NUL.
     void AddDirectoryEntry(const std::string& name, const std::string& folder, double date, std::int32_t size,
                            std::uint32_t crc, bool encrypted, std::int32_t ratio, const std::string& method);
+    // The same, with the entry's true sizes.
+    void AddDirectoryEntry(const std::string& name, const std::string& folder, double date, std::int32_t size,
+                           std::uint32_t crc, bool encrypted, std::int32_t ratio, const std::string& method,
+                           std::uint64_t size64, std::uint64_t packed64);
     // The archive path of an entry: `name` when `folder` is empty (or a lone
     // NUL), else folder + "/" + name, with every "\" turned into "/".
     static std::string EntryPath(const std::string& folder, const std::string& name);

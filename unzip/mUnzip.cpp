@@ -1,6 +1,7 @@
 #include "unzip/mUnzip.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -26,6 +27,9 @@ struct RunState {
     cUnzip* object = nullptr;
     bool passwordRefused = false;
     bool running = false;
+    // The true sizes given just before the classic line of the same entry.
+    bool havePending64 = false;
+    std::uint64_t pendingSize = 0, pendingPacked = 0;
 };
 thread_local RunState t_run;
 
@@ -133,21 +137,27 @@ std::int32_t RunUnzip(cUnzip& obj, UnzipCommandRecord& record, std::int32_t incl
         WizExFn wizEx = nullptr;
         {
             std::lock_guard<std::mutex> lock(loaderMutex());
-            if (outcomes) wizEx = exEntryPoint();
+            wizEx = exEntryPoint();
             if (!wizEx) wiz = engineLibrary().function<WizFn>("Wiz_SingleEntryUnzip", RunErrorSource());
         }
 
         DCL dcl = record.flags;
         dcl.lpszZipFN = record.archivePath ? record.archivePath->c_str() : nullptr;
         dcl.lpszExtractDir = record.extractFolder ? record.extractFolder->c_str() : nullptr;
+        t_run.havePending64 = false;
         std::int32_t result;
         if (wizEx) {
-            outcomes->list.clear();
-            outcomes->reported = true;
+            // The Ex call brings each listed entry's true sizes, and the
+            // entries' outcomes when they are wanted.
             UZEXTRA extra{};
             extra.structlen = sizeof extra;
-            extra.context = &outcomes->list;
-            extra.outcome = &pw::pwCollectOutcome;
+            extra.listing64 = &UnzipListing64Callback;
+            if (outcomes) {
+                outcomes->list.clear();
+                outcomes->reported = true;
+                extra.context = &outcomes->list;
+                extra.outcome = &pw::pwCollectOutcome;
+            }
             result = wizEx(includeCount, include.get(), excludeCount, exclude.get(), &dcl, &functions, &extra);
         } else {
             if (outcomes) *outcomes = RunOutcomes{};
@@ -302,11 +312,28 @@ void UnzipListingCallback(std::uint32_t compressedSize, std::uint32_t size, std:
                               : static_cast<std::int32_t>(size);
     std::int32_t ratio = static_cast<std::int16_t>(static_cast<std::uint16_t>(factor & 0xFFFF));
     bool encrypted = (static_cast<unsigned char>(encryption) & UZ_ENCRYPTED_BIT) != 0;
+    // Without the engine's true sizes, the line's own are the best there is.
+    std::uint64_t size64 = size;
+    std::uint64_t packed64 = ratio > 0 ? size64 * static_cast<std::uint64_t>(ratio) / 100 : 0;
+    if (t_run.havePending64) {
+        size64 = t_run.pendingSize;
+        packed64 = t_run.pendingPacked;
+        t_run.havePending64 = false;
+    }
     try {
         if (t_run.object)
-            t_run.object->AddDirectoryEntry(name, folder, date, size32, crc, encrypted, ratio, methodName);
+            t_run.object->AddDirectoryEntry(name, folder, date, size32, crc, encrypted, ratio, methodName, size64,
+                                            packed64);
     } catch (...) {
     }
+}
+
+void UnzipListing64Callback(void* context, const UZLISTING64* entry) {
+    (void)context;
+    if (!entry || entry->structlen < offsetof(UZLISTING64, size) + sizeof entry->size) return;
+    t_run.havePending64 = true;
+    t_run.pendingSize = entry->size;
+    t_run.pendingPacked = entry->compressedSize;
 }
 
 }  // namespace mUnzip

@@ -1,9 +1,10 @@
 // mUnzip: one run of the unzip engine (libbrixuzip1.so) for one cUnzip.
 //
 // The engine is loaded lazily at the first run. Its callbacks arrive on the
-// calling thread while Wiz_SingleEntryUnzip(Ex) runs; they reach the object of
-// the run through per-thread state, so one run per thread at a time. Errors
-// inside a callback never reach the engine.
+// calling thread while Wiz_SingleEntryUnzip(Ex) runs (an engine with the Ex
+// entry point also reports each listed entry's true 64-bit sizes); they
+// reach the object of the run through per-thread state, so one run per
+// thread at a time. Errors inside a callback never reach the engine.
 #pragma once
 
 #include <cstdint>
@@ -81,6 +82,8 @@ void UnzipListingCallback(std::uint32_t compressedSize, std::uint32_t size, std:
                           std::uint32_t minute, char flag, const char* path, const char* method,
                           std::uint32_t crc, char encryption);
 std::int32_t UnzipServiceCallback(const char* item, std::uint32_t size);
+// The true sizes of the entry whose classic listing line comes next.
+void UnzipListing64Callback(void* context, const UZLISTING64* entry);
 
 // The object of the thread's current run (nullptr between runs). Tests that
 // drive the callbacks directly bracket them as a run does.

@@ -276,9 +276,9 @@ void frmUnzip::OpenZip(const std::string& path) {
         r.iconKey = qs(mFileIcons::GetIconKey(name, m_ilsIcons16, "DEFAULT"));
         r.text = qs(name);
         if (m_cUnzip->FileEncrypted(i)) r.text += QLatin1Char('+');
-        r.size = m_cUnzip->FileSize(i);
+        r.size = static_cast<std::int64_t>(m_cUnzip->FileSize64(i));
         r.date = m_cUnzip->FileDate(i);
-        r.packed = m_cUnzip->FilePackedSize(i);
+        r.packed = static_cast<std::int64_t>(m_cUnzip->FilePackedSize64(i));
         r.folder = qs(m_cUnzip->FileDirectory(i));
         rows.push_back(std::move(r));
     }
@@ -286,10 +286,10 @@ void frmUnzip::OpenZip(const std::string& path) {
 
 void frmUnzip::FitNumberColumns() {
     // The lowest and highest value of each number column: the longest text is one of them.
-    std::int32_t low[2] = {0, 0}, high[2] = {0, 0};
+    std::int64_t low[2] = {0, 0}, high[2] = {0, 0};
     for (int r = 0; r < m_model->rowCount(); ++r) {
         const frmUnzipListModel::Row& row = m_model->row(r);
-        const std::int32_t v[2] = {row.size, row.packed};
+        const std::int64_t v[2] = {row.size, row.packed};
         for (int k = 0; k < 2; ++k) {
             low[k] = std::min(low[k], v[k]);
             high[k] = std::max(high[k], v[k]);

@@ -21,9 +21,9 @@ public:
         std::int32_t index = 0;  // 1-based entry index of the unzip object
         QString text;            // file name, "+" appended when encrypted
         QString iconKey;
-        std::int32_t size = 0;
+        std::int64_t size = 0;   // true sizes, 2 GiB and more included
         double date = 0;         // automation date
-        std::int32_t packed = 0;
+        std::int64_t packed = 0;
         QString folder;
     };
 

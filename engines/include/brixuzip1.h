@@ -14,6 +14,13 @@
  * inflates beyond its declared size is stopped; the environment variable
  * BRIXUZIP_MAX_OUTPUT (bytes) limits the total output of a run.
  *
+ * Entries stored, or compressed with deflate, Deflate64, bzip2, LZMA (with
+ * or without its end marker), XZ or Zstandard, are extracted, each under
+ * traditional or AES encryption; an entry of any other method (PPMd, ...)
+ * is skipped with its reason and the others still come out. An archive with
+ * bytes in front of it is read whether or not its offsets count them.
+ * Names without the UTF-8 flag are read as code page 437.
+ *
  * All callbacks are made on the calling thread, in archive order, even when
  * entries are decompressed in parallel. */
 #ifndef BRIXUZIP1_H
@@ -62,11 +69,12 @@ typedef int32_t (*UzpReplaceFn)(char* fileName);
  * password is asked again until the callback answers 1. */
 typedef int32_t (*UzpPasswordFn)(char* buffer, int32_t size, const char* prompt, const char* entry);
 /* One call per entry in archive order (folder entries included): compressed
- * size, uncompressed size (both clamped to 32 bits), the packed share in
+ * size, uncompressed size (both clamped to 32 bits; the true sizes come
+ * through UZEXTRA's listing64), the packed share in
  * percent rounded to the nearest (so size * factor / 100 is the packed size),
  * month 1-12, day, four-digit year, hour, minute, a flag character, the path
  * as stored (UTF-8, "/" separators, any length), the method name ("Stored",
- * "Deflated", "BZip2", "Deflate64", ...), the CRC-32 and the encryption byte
+ * "Deflated", "BZip2", "Deflate64", "LZMA", "XZ", "Zstd", "PPMd", ...), the CRC-32 and the encryption byte
  * (UZ_ENCRYPTED_BIT set for encrypted entries). */
 typedef void (*UzpListingFn)(uint32_t compressedSize, uint32_t size, uint32_t factor, uint32_t month,
                              uint32_t day, uint32_t year, uint32_t hour, uint32_t minute, char flag,
@@ -135,10 +143,24 @@ int32_t Wiz_SingleEntryUnzip(int32_t includeCount, UZNAMES* include, int32_t exc
  * the calling thread. `structlen` is sizeof(UZEXTRA) as the caller knows it;
  * the engine reads only the fields that fit, so the record may grow at its
  * end. extra == NULL is the classic call. */
+/* One entry of a listing with its true 64-bit sizes. `structlen` is
+ * sizeof(UZLISTING64) as the engine knows it; fields are only ever appended. */
+typedef struct UZLISTING64 {
+    uint32_t structlen;
+    uint64_t compressedSize;  /* bytes of the entry's data in the archive */
+    uint64_t size;            /* uncompressed bytes */
+    const char* path;         /* the same text as the classic callback's path */
+} UZLISTING64;
+
+/* Called during a listing, once per entry, just before the classic listing
+ * callback of the same entry, so a caller can pair the two calls. */
+typedef void (*UzpListing64Fn)(void* context, const UZLISTING64* entry);
+
 typedef struct UZEXTRA {
     uint32_t structlen;
     void* context;          /* handed back to the callbacks below */
     BrixOutcomeFn outcome;  /* per-entry outcomes, or NULL */
+    UzpListing64Fn listing64; /* true sizes of each listed entry, or NULL */
 } UZEXTRA;
 
 int32_t Wiz_SingleEntryUnzipEx(int32_t includeCount, UZNAMES* include, int32_t excludeCount, UZNAMES* exclude,

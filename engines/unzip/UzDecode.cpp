@@ -1,13 +1,17 @@
 #include "UzDecode.h"
 
+#include "UzDeflate64.h"
 #include "UzDisk.h"
 
 #include <bzlib.h>
+#include <lzma.h>
 #include <openssl/crypto.h>
 #include <openssl/core_names.h>
 #include <openssl/evp.h>
 #include <libdeflate.h>
 #include <zlib.h>
+#include <zstd.h>
+#include <zstd_errors.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -23,6 +27,11 @@ namespace {
 // are streamed so that memory stays bounded whatever the archive claims.
 constexpr std::uint64_t kMemBound = 16u << 20;
 constexpr std::size_t kChunk = 256u << 10;
+// What one LZMA, XZ or Zstandard decoder may hold (its dictionary or window):
+// the largest any common tool writes (7-Zip's 1.5 GiB LZMA dictionary aside,
+// whose entries are refused rather than let a hostile header take the memory).
+constexpr std::uint64_t kDecoderMemory = std::uint64_t{1} << 30;
+constexpr int kZstdWindowLogMax = 30;
 
 struct Deflater {
     libdeflate_decompressor* d = libdeflate_alloc_decompressor();
@@ -218,6 +227,162 @@ DecodeResult unbzip(zip_file_t* f, const EntryInfo& e, Output& out) {
     return out.finish();
 }
 
+// Reads what is left of the entry after its stream ended, so that libzip
+// reaches the end and runs its own checks (the AES authentication code).
+DecodeResult drain(zip_file_t* f, const EntryInfo& e, std::vector<unsigned char>& buf) {
+    for (;;) {
+        zip_int64_t n = readSome(f, buf.data(), buf.size());
+        if (n < 0) return readError(f, e);
+        if (n == 0) return {};
+    }
+}
+
+DecodeResult lzmaFailure(lzma_ret rc) {
+    if (rc == LZMA_MEM_ERROR) return fail(Outcome::ReadError, "out of memory");
+    if (rc == LZMA_MEMLIMIT_ERROR)
+        return fail(Outcome::Unsupported, "the compressed data needs more memory than this program allows");
+    if (rc == LZMA_OPTIONS_ERROR || rc == LZMA_UNSUPPORTED_CHECK)
+        return fail(Outcome::Unsupported, "unsupported options in the compressed data");
+    return fail(Outcome::BadData, "invalid compressed data");
+}
+
+// Feeds the entry to a liblzma decoder that is already set up; `pending`
+// holds input taken before the decoder was (the LZMA header's tail).
+DecodeResult pumpLzma(zip_file_t* f, const EntryInfo& e, Output& out, lzma_stream& ls,
+                      std::vector<unsigned char>& in, std::size_t pendingAt, std::size_t pendingLen) {
+    thread_local std::vector<unsigned char> outBuf(kChunk);
+    ls.next_in = in.data() + pendingAt;
+    ls.avail_in = pendingLen;
+    bool eof = false;
+    for (;;) {
+        if (ls.avail_in == 0 && !eof) {
+            zip_int64_t n = readSome(f, in.data(), in.size());
+            if (n < 0) return readError(f, e);
+            eof = n == 0;
+            ls.next_in = in.data();
+            ls.avail_in = static_cast<std::size_t>(n);
+        }
+        ls.next_out = outBuf.data();
+        ls.avail_out = outBuf.size();
+        lzma_ret rc = lzma_code(&ls, eof ? LZMA_FINISH : LZMA_RUN);
+        if (!out.put(outBuf.data(), outBuf.size() - ls.avail_out)) return out.problem;
+        if (rc == LZMA_STREAM_END) break;
+        if (rc == LZMA_BUF_ERROR && eof) return fail(Outcome::BadData, "invalid compressed data (unexpected end)");
+        if (rc != LZMA_OK) return lzmaFailure(rc);
+    }
+    if (!eof) {
+        DecodeResult d = drain(f, e, in);
+        if (d.outcome != Outcome::Ok) return d;
+    }
+    return out.finish();
+}
+
+struct LzmaEnd {
+    lzma_stream* s;
+    ~LzmaEnd() { lzma_end(s); }
+};
+
+// Zip's LZMA (method 14): a 4-byte header (LZMA SDK version, size of the
+// properties), the 5-byte LZMA properties, then raw LZMA data, with or
+// without an end marker (general-purpose bit 1 tells, but the size is known
+// either way, so both are accepted).
+DecodeResult unlzma(zip_file_t* f, const EntryInfo& e, Output& out) {
+    std::vector<unsigned char> in(kChunk);
+    std::size_t have = 0;
+    while (have < 9) {
+        zip_int64_t n = readSome(f, in.data() + have, in.size() - have);
+        if (n < 0) return readError(f, e);
+        if (n == 0) return fail(Outcome::BadData, "invalid compressed data (no LZMA header)");
+        have += static_cast<std::size_t>(n);
+    }
+    const unsigned propsSize = in[2] | unsigned{in[3]} << 8;
+    if (propsSize != 5) return fail(Outcome::BadData, "invalid compressed data (LZMA header)");
+    lzma_filter filters[2] = {{LZMA_FILTER_LZMA1, nullptr}, {LZMA_VLI_UNKNOWN, nullptr}};
+    if (lzma_properties_decode(&filters[0], nullptr, in.data() + 4, 5) != LZMA_OK)
+        return fail(Outcome::BadData, "invalid compressed data (LZMA properties)");
+    std::unique_ptr<lzma_options_lzma, void (*)(void*)> opt(static_cast<lzma_options_lzma*>(filters[0].options),
+                                                             std::free);
+    // The window never needs to be larger than the entry itself.
+    const std::uint64_t dict = std::max<std::uint64_t>(LZMA_DICT_SIZE_MIN, std::min<std::uint64_t>(opt->dict_size, e.size));
+    if (dict > kDecoderMemory)
+        return fail(Outcome::Unsupported, "the compressed data needs more memory than this program allows");
+    opt->dict_size = static_cast<std::uint32_t>(dict);
+    filters[0].id = LZMA_FILTER_LZMA1EXT;
+    opt->ext_flags = LZMA_LZMA1EXT_ALLOW_EOPM;
+    lzma_set_ext_size(*opt, e.size);
+    lzma_stream ls = LZMA_STREAM_INIT;
+    lzma_ret rc = lzma_raw_decoder(&ls, filters);
+    LzmaEnd end{&ls};
+    if (rc != LZMA_OK) return lzmaFailure(rc);
+    return pumpLzma(f, e, out, ls, in, 9, have - 9);
+}
+
+// Zip's XZ (method 95): a complete .xz stream, its own check included.
+DecodeResult unxz(zip_file_t* f, const EntryInfo& e, Output& out) {
+    std::vector<unsigned char> in(kChunk);
+    lzma_stream ls = LZMA_STREAM_INIT;
+    lzma_ret rc = lzma_stream_decoder(&ls, kDecoderMemory, LZMA_CONCATENATED);
+    LzmaEnd end{&ls};
+    if (rc != LZMA_OK) return lzmaFailure(rc);
+    return pumpLzma(f, e, out, ls, in, 0, 0);
+}
+
+// Zip's Zstandard (method 93): one or more Zstandard frames.
+DecodeResult unzstd(zip_file_t* f, const EntryInfo& e, Output& out) {
+    struct Ctx {
+        ZSTD_DCtx* d = ZSTD_createDCtx();
+        ~Ctx() { ZSTD_freeDCtx(d); }
+    };
+    thread_local Ctx ctx;
+    if (!ctx.d) return fail(Outcome::ReadError, "out of memory");
+    ZSTD_DCtx_reset(ctx.d, ZSTD_reset_session_and_parameters);
+    ZSTD_DCtx_setParameter(ctx.d, ZSTD_d_windowLogMax, kZstdWindowLogMax);
+    thread_local std::vector<unsigned char> in(kChunk), outBuf(kChunk);
+    bool frameDone = false;  // the last step that moved anything ended a frame
+    bool any = false;
+    for (;;) {
+        zip_int64_t n = readSome(f, in.data(), in.size());
+        if (n < 0) return readError(f, e);
+        if (n == 0) break;
+        any = true;
+        ZSTD_inBuffer ib{in.data(), static_cast<std::size_t>(n), 0};
+        // Until the input is used up and the decoder holds no more output.
+        for (;;) {
+            ZSTD_outBuffer ob{outBuf.data(), outBuf.size(), 0};
+            const std::size_t before = ib.pos;
+            const std::size_t rc = ZSTD_decompressStream(ctx.d, &ob, &ib);
+            if (ZSTD_isError(rc)) {
+                if (ZSTD_getErrorCode(rc) == ZSTD_error_frameParameter_windowTooLarge)
+                    return fail(Outcome::Unsupported, "the compressed data needs more memory than this program allows");
+                return fail(Outcome::BadData, "invalid compressed data");
+            }
+            if (ib.pos != before || ob.pos > 0) frameDone = rc == 0;
+            if (!out.put(outBuf.data(), ob.pos)) return out.problem;
+            if (ib.pos == ib.size && ob.pos < ob.size) break;
+        }
+    }
+    if (!any || !frameDone) return fail(Outcome::BadData, "invalid compressed data (unexpected end)");
+    return out.finish();
+}
+
+DecodeResult unDeflate64(zip_file_t* f, const EntryInfo& e, Output& out) {
+    const Inflate64Read read = [&](unsigned char* buf, std::size_t n) -> long {
+        return static_cast<long>(readSome(f, buf, n));
+    };
+    const Inflate64Write write = [&](const unsigned char* data, std::size_t n) { return out.put(data, n); };
+    switch (inflate64(read, write)) {
+    case Inflate64Status::Ok: break;
+    case Inflate64Status::WriteStopped: return out.problem;
+    case Inflate64Status::ReadFailed: return readError(f, e);
+    case Inflate64Status::Truncated: return fail(Outcome::BadData, "invalid compressed data (unexpected end)");
+    case Inflate64Status::BadData: return fail(Outcome::BadData, "invalid compressed data");
+    }
+    std::vector<unsigned char> rest(kChunk);
+    DecodeResult d = drain(f, e, rest);
+    if (d.outcome != Outcome::Ok) return d;
+    return out.finish();
+}
+
 // Stored AES entries: libzip puts its CRC layer on stored data even when asked
 // for the raw bytes, and that layer fails every AE-2 entry (which carries no
 // CRC) with the same code as a failed authentication. So these entries are
@@ -326,7 +491,9 @@ const char* methodName(std::uint16_t method) {
 }
 
 DecodeResult decodeEntry(zip_t* za, const EntryInfo& e, const std::string* password, Sink& sink, RunLimits& limits) {
-    const bool ours = e.method == ZIP_CM_STORE || e.method == ZIP_CM_DEFLATE || e.method == ZIP_CM_BZIP2;
+    const bool ours = e.method == ZIP_CM_STORE || e.method == ZIP_CM_DEFLATE || e.method == ZIP_CM_BZIP2 ||
+                      e.method == ZIP_CM_DEFLATE64 || e.method == ZIP_CM_LZMA || e.method == ZIP_CM_XZ ||
+                      e.method == kMethodZstd;
     if (!ours && !zip_compression_method_supported(e.method, 0))
         return fail(Outcome::Unsupported, std::string("unsupported compression method ") + methodName(e.method) + " (" +
                                               std::to_string(e.method) + ")");
@@ -361,6 +528,10 @@ DecodeResult decodeEntry(zip_t* za, const EntryInfo& e, const std::string* passw
         return inflateStreaming(f.get(), e, out);
     }
     if (e.method == ZIP_CM_BZIP2) return unbzip(f.get(), e, out);
+    if (e.method == ZIP_CM_LZMA) return unlzma(f.get(), e, out);
+    if (e.method == ZIP_CM_XZ) return unxz(f.get(), e, out);
+    if (e.method == kMethodZstd) return unzstd(f.get(), e, out);
+    if (e.method == ZIP_CM_DEFLATE64) return unDeflate64(f.get(), e, out);
     return copyStored(f.get(), e, out);  // stored, or decompressed by libzip
 }
 

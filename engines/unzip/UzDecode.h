@@ -11,6 +11,9 @@
 
 namespace uz {
 
+// Zstandard's method number; this libzip has no name for it.
+constexpr std::uint16_t kMethodZstd = 93;
+
 struct EntryInfo {
     zip_uint64_t index = 0;
     std::uint64_t size = 0;       // declared uncompressed size

@@ -9,6 +9,7 @@
 // reaches a final name before its data checked out.
 #include "brixuzip1.h"
 
+#include "UzArchive.h"
 #include "UzDecode.h"
 #include "UzDisk.h"
 #include "UzNames.h"
@@ -73,38 +74,6 @@ struct ZipCloser {
 using ZipPtr = std::unique_ptr<zip_t, ZipCloser>;
 
 std::string toStr(const char* s) { return s ? std::string(s) : std::string(); }
-
-struct OpenFailure {
-    std::string reason;  // for the message line, with the path
-    std::string brief;   // for the outcome, which names the archive already
-    int32_t kind = BRIX_READ_FAILED;
-    int sysError = 0;
-};
-
-zip_t* openArchive(const std::string& path, OpenFailure& why) {
-    int code = 0;
-    zip_t* za = zip_open(path.c_str(), ZIP_RDONLY, &code);
-    if (!za) {
-        zip_error_t err;
-        zip_error_init_with_code(&err, code);
-        if (zip_error_system_type(&err) == ZIP_ET_SYS) why.sysError = zip_error_code_system(&err);
-        if (code == ZIP_ER_NOENT) {
-            why.reason = "cannot find " + path;
-            why.brief = "cannot find the archive";
-            why.kind = BRIX_NOT_FOUND;
-            why.sysError = ENOENT;
-        } else if (code == ZIP_ER_NOZIP || code == ZIP_ER_INCONS) {
-            why.reason = path + " is not a zip archive (or it is truncated)";
-            why.brief = "not a zip archive (or it is truncated)";
-            why.kind = BRIX_DAMAGED;
-        } else {
-            why.reason = "cannot open " + path + ": " + zip_error_strerror(&err);
-            why.brief = zip_error_strerror(&err);
-        }
-        zip_error_fini(&err);
-    }
-    return za;
-}
 
 mode_t currentUmask() {
     static const mode_t mask = [] {
@@ -275,6 +244,11 @@ public:
     Run(int32_t inc, UZNAMES* include, int32_t exc, UZNAMES* exclude, DCL* opts, USERFUNCTIONS* fn,
         const UZEXTRA* extra)
         : opts_(*opts), fn_(fn), outcome_(extra) {
+        // Only the fields the caller's record has are read.
+        if (extra && extra->structlen >= offsetof(UZEXTRA, listing64) + sizeof extra->listing64) {
+            context_ = extra->context;
+            listing64_ = extra->listing64;
+        }
         includes_ = readNames(inc, include);
         excludes_ = readNames(exc, exclude);
         archive_ = toStr(opts_.lpszZipFN);
@@ -352,13 +326,18 @@ private:
             if (factor > 32767) factor = 32767;
             const bool encrypted = (st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE;
             const char* method = (st.valid & ZIP_STAT_COMP_METHOD) ? methodName(st.comp_method) : "";
+            const std::string name = entryName(za_.get(), static_cast<zip_uint64_t>(i));
             totalComp += comp;
             total += size;
+            if (listing64_) {
+                UZLISTING64 full{sizeof(UZLISTING64), comp, size, name.c_str()};
+                listing64_(context_, &full);
+            }
             if (fn_ && fn_->listing)
                 fn_->listing(clamp32(comp), clamp32(size), static_cast<uint32_t>(factor),
                              static_cast<uint32_t>(tm.tm_mon + 1), static_cast<uint32_t>(tm.tm_mday),
                              static_cast<uint32_t>(tm.tm_year + 1900), static_cast<uint32_t>(tm.tm_hour),
-                             static_cast<uint32_t>(tm.tm_min), encrypted ? 'E' : ' ', st.name ? st.name : "", method,
+                             static_cast<uint32_t>(tm.tm_min), encrypted ? 'E' : ' ', name.c_str(), method,
                              (st.valid & ZIP_STAT_CRC) ? st.crc : 0, static_cast<char>(encrypted ? UZ_ENCRYPTED_BIT : 0));
         }
         if (fn_) {
@@ -386,7 +365,7 @@ private:
             it.safe.reason = std::string("cannot read the entry: ") + zip_strerror(za_.get());
             return;
         }
-        it.stored = st.name ? st.name : "";
+        it.stored = entryName(za_.get(), idx);
         it.info.index = idx;
         it.info.size = st.size;
         it.info.compSize = st.comp_size;
@@ -449,7 +428,7 @@ private:
             std::vector<std::string> names;
             names.reserve(static_cast<std::size_t>(n));
             for (zip_int64_t i = 0; i < n; ++i)
-                if (const char* s = zip_get_name(za_.get(), static_cast<zip_uint64_t>(i), 0)) names.emplace_back(s);
+                names.push_back(entryName(za_.get(), static_cast<zip_uint64_t>(i)));
             includeMatcher_->preferLiteral(names);
             excludeMatcher_->preferLiteral(names);
         }
@@ -873,6 +852,8 @@ private:
     DCL opts_;
     USERFUNCTIONS* fn_;
     OutcomeReporter outcome_;
+    void* context_ = nullptr;
+    UzpListing64Fn listing64_ = nullptr;
     std::vector<std::string> includes_, excludes_;
     std::string archive_, extractDir_;
     ZipPtr za_;

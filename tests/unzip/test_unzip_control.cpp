@@ -68,6 +68,10 @@ TEST_F(ControlUnzipTest, ListingFillsTheTableInArchiveOrder) {
     EXPECT_EQ(c.getListFiles(3).FilePackedSize, 30000000);  // needs a 64-bit product
     EXPECT_EQ(errorNumberOf([&] { c.getListFiles(0); }), 9);
     EXPECT_EQ(errorNumberOf([&] { c.getListFiles(4); }), 9);
+    EXPECT_EQ(c.getListFileSize64(3), 50000000u);
+    EXPECT_EQ(c.getListFilePackedSize64(1), 450u);
+    EXPECT_EQ(errorNumberOf([&] { c.getListFilePackedSize64(0); }), 9);
+    EXPECT_EQ(errorNumberOf([&] { c.getListFileSize64(4); }), 9);
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(engine().last().zipFN, archive);
 }

@@ -162,6 +162,28 @@ TEST(UnzipDirectory, ListingValuesDecode) {
     EXPECT_EQ(u->FileCRC(1), 0x1234abcd);
 }
 
+TEST(UnzipDirectory, TrueSizesPairWithTheLineThatFollowsThem) {
+    auto u = std::make_shared<cUnzip>();
+    {
+        Lister l(*u);
+        UZLISTING64 big{sizeof(UZLISTING64), 4400000000u, 5000000000u, "big"};
+        mUnzip::UnzipListing64Callback(nullptr, &big);
+        l.line("big", 0xffffffffu, 88);
+        l.line("after", 1000, 45);  // no true sizes given: the line's own
+        UZLISTING64 tooShort{4, 1, 2, "x"};
+        mUnzip::UnzipListing64Callback(nullptr, &tooShort);
+        l.line("x", 1000, 45);
+    }
+    ASSERT_EQ(u->FileCount(), 3);
+    EXPECT_EQ(u->FileSize(1), std::numeric_limits<std::int32_t>::max());
+    EXPECT_EQ(u->FileSize64(1), 5000000000u);
+    EXPECT_EQ(u->FilePackedSize64(1), 4400000000u);
+    EXPECT_EQ(u->FileSize64(2), 1000u);
+    EXPECT_EQ(u->FilePackedSize64(2), 450u);
+    EXPECT_EQ(u->FileSize64(3), 1000u);
+    EXPECT_EQ(errorOf([&] { u->FileSize64(4); }).number(), 9);
+}
+
 TEST(UnzipDirectory, SettingZipFileAlwaysEmptiesIt) {
     auto u = std::make_shared<cUnzip>();
     u->ZipFile("x.zip");

@@ -32,6 +32,12 @@ public:
     std::vector<std::string> include, exclude;
     std::vector<std::string> prints, services, replaceAsked;
     std::vector<Listed> listed;
+    struct Listed64 {
+        std::string path;
+        uint64_t comp, size;
+    };
+    std::vector<Listed64> listed64;                     // the true sizes, through UZEXTRA
+    std::vector<std::pair<std::string, int32_t>> outcomes;  // name, BRIX_* kind, through UZEXTRA
     std::deque<int32_t> replies;                        // replace answers; 100 when empty
     std::deque<std::optional<std::string>> passwords;   // nullopt: refuse; empty queue: refuse
     int passwordAsks = 0;
@@ -73,8 +79,13 @@ private:
         fns.listing = &onListing;
         fns.service = &onService;
         current() = this;
-        int32_t rc = Wiz_SingleEntryUnzip(static_cast<int32_t>(include.size()), &includeList_,
-                                          static_cast<int32_t>(exclude.size()), &excludeList_, &dcl, &fns);
+        UZEXTRA extra{};
+        extra.structlen = sizeof extra;
+        extra.context = this;
+        extra.listing64 = &onListing64;
+        extra.outcome = &onOutcome;
+        int32_t rc = Wiz_SingleEntryUnzipEx(static_cast<int32_t>(include.size()), &includeList_,
+                                            static_cast<int32_t>(exclude.size()), &excludeList_, &dcl, &fns, &extra);
         current() = nullptr;
         return rc;
     }
@@ -125,6 +136,14 @@ private:
         if (!current()) return;
         current()->listed.push_back(Listed{comp, size, factor, month, day, year, hour, minute, path, method, crc,
                                            static_cast<unsigned char>(enc)});
+    }
+    static void onListing64(void* context, const UZLISTING64* e) {
+        EXPECT_EQ(context, current());
+        static_cast<Harness*>(context)->listed64.push_back(Listed64{e->path, e->compressedSize, e->size});
+    }
+    static void onOutcome(void* context, const BRIXOUTCOME* o) {
+        EXPECT_EQ(context, current());
+        static_cast<Harness*>(context)->outcomes.emplace_back(o->name, o->kind);
     }
     static int32_t onService(const char* item, uint32_t size) {
         EXPECT_NE(current(), nullptr);

@@ -1,10 +1,15 @@
 # The engine tests call the engines' C entry points directly.
 function(_uzengine_link_tests)
-  foreach(t test_uzlisting test_uzextract test_uzsafety)
+  foreach(t test_uzlisting test_uzextract test_uzsafety test_uzmethods test_uzarchives)
     if(TARGET ${t})
       target_link_libraries(${t} PRIVATE brixuzip1 rarero10)
       target_include_directories(${t} PRIVATE ${CMAKE_SOURCE_DIR}/engines/include)
     endif()
   endforeach()
+  # The Deflate64 decoder is tested as the module it is, without the engine.
+  if(TARGET test_uzdeflate64)
+    target_sources(test_uzdeflate64 PRIVATE ${CMAKE_SOURCE_DIR}/engines/unzip/UzDeflate64.cpp)
+    target_include_directories(test_uzdeflate64 PRIVATE ${CMAKE_SOURCE_DIR}/engines/unzip)
+  endif()
 endfunction()
 cmake_language(DEFER CALL _uzengine_link_tests)

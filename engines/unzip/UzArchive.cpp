@@ -1,0 +1,267 @@
+#include "UzArchive.h"
+
+#include "UzNames.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+namespace uz {
+
+namespace {
+
+std::uint32_t le32(const unsigned char* p) {
+    return p[0] | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
+}
+std::uint64_t le64(const unsigned char* p) { return le32(p) | std::uint64_t{le32(p + 4)} << 32; }
+
+bool readAt(int fd, std::uint64_t at, unsigned char* buf, std::size_t n) {
+    std::size_t have = 0;
+    while (have < n) {
+        ssize_t r = ::pread(fd, buf + have, n - have, static_cast<off_t>(at + have));
+        if (r <= 0) return false;
+        have += static_cast<std::size_t>(r);
+    }
+    return true;
+}
+
+bool signatureAt(int fd, std::uint64_t at, const char* sig) {
+    unsigned char b[4];
+    return readAt(fd, at, b, 4) && std::memcmp(b, sig, 4) == 0;
+}
+
+void describe(int code, const std::string& path, OpenFailure& why) {
+    zip_error_t err;
+    zip_error_init_with_code(&err, code);
+    if (zip_error_system_type(&err) == ZIP_ET_SYS) why.sysError = zip_error_code_system(&err);
+    if (code == ZIP_ER_NOENT) {
+        why.reason = "cannot find " + path;
+        why.brief = "cannot find the archive";
+        why.kind = BRIX_NOT_FOUND;
+        why.sysError = ENOENT;
+    } else if (code == ZIP_ER_NOZIP || code == ZIP_ER_INCONS) {
+        why.reason = path + " is not a zip archive (or it is truncated)";
+        why.brief = "not a zip archive (or it is truncated)";
+        why.kind = BRIX_DAMAGED;
+    } else {
+        why.reason = "cannot open " + path + ": " + zip_error_strerror(&err);
+        why.brief = zip_error_strerror(&err);
+    }
+    zip_error_fini(&err);
+}
+
+}  // namespace
+
+namespace {
+
+// Where the archive's central directory lies, read from its end records.
+struct Layout {
+    std::uint64_t prefix = 0;    // bytes in front that the offsets do not count
+    std::uint64_t cdOffset = 0;  // as the end record says (add prefix for the file position)
+    std::uint64_t cdSize = 0;
+    std::uint64_t entries = 0;
+};
+
+bool readLayout(int fd, std::uint64_t size, Layout& out) {
+    if (size < 22) return false;
+    // The end record sits in the last 22 bytes plus at most a 65,535-byte comment.
+    const std::uint64_t tailLen = std::min<std::uint64_t>(size, 22 + 65535);
+    std::vector<unsigned char> tail(tailLen);
+    if (!readAt(fd, size - tailLen, tail.data(), tail.size())) return false;
+    for (std::size_t i = tail.size() - 22 + 1; i-- > 0;) {
+        const unsigned char* e = tail.data() + i;
+        if (std::memcmp(e, "PK\5\6", 4) != 0) continue;
+        const std::uint64_t eocd = size - tailLen + i;
+        Layout l;
+        l.entries = e[10] | unsigned{e[11]} << 8;
+        l.cdSize = le32(e + 12);
+        l.cdOffset = le32(e + 16);
+        std::uint64_t cdEnd = eocd;  // where the central directory really ends
+        // A zip64 archive: its locator stands just before the end record, and
+        // its own end record (without extensible data) just before that.
+        unsigned char loc[20];
+        if (eocd >= 20 + 56 && readAt(fd, eocd - 20, loc, sizeof loc) && std::memcmp(loc, "PK\6\7", 4) == 0) {
+            const std::uint64_t actual = eocd - 20 - 56;
+            unsigned char rec[56];
+            if (!readAt(fd, actual, rec, sizeof rec) || std::memcmp(rec, "PK\6\6", 4) != 0 || le64(loc + 8) > actual)
+                return false;
+            l.entries = le64(rec + 32);
+            l.cdSize = le64(rec + 40);
+            l.cdOffset = le64(rec + 48);
+            cdEnd = actual;
+        }
+        if (l.cdOffset + l.cdSize > cdEnd) return false;
+        l.prefix = cdEnd - (l.cdOffset + l.cdSize);
+        if (l.prefix > 0 && l.cdSize > 0 && !signatureAt(fd, l.cdOffset + l.prefix, "PK\1\2")) l.prefix = 0;
+        out = l;
+        return true;
+    }
+    return false;
+}
+
+// A byte of the file shown changed.
+struct Patch {
+    std::uint64_t at;
+    unsigned char value;
+};
+
+// Names flagged as UTF-8 that are not: libzip refuses the whole archive for
+// one of them. Clearing the flag in both of the entry's headers lets it be
+// read, its name as code page 437 like any unflagged one.
+std::vector<Patch> falseUtf8Flags(int fd, const Layout& l) {
+    std::vector<Patch> patches;
+    if (l.cdSize > (std::uint64_t{1} << 32)) return patches;
+    std::vector<unsigned char> cd(static_cast<std::size_t>(l.cdSize));
+    if (!readAt(fd, l.cdOffset + l.prefix, cd.data(), cd.size())) return patches;
+    for (std::size_t at = 0; at + 46 <= cd.size() && std::memcmp(&cd[at], "PK\1\2", 4) == 0;) {
+        const unsigned char* h = &cd[at];
+        const unsigned flags = h[8] | unsigned{h[9]} << 8;
+        const std::size_t nameLen = h[28] | std::size_t{h[29]} << 8;
+        const std::size_t extraLen = h[30] | std::size_t{h[31]} << 8;
+        const std::size_t commentLen = h[32] | std::size_t{h[33]} << 8;
+        if (at + 46 + nameLen + extraLen > cd.size()) break;
+        const std::string name(reinterpret_cast<const char*>(h + 46), nameLen);
+        if ((flags & 0x800) && !validUtf8(name)) {
+            std::uint64_t local = le32(h + 42);
+            if (local == 0xFFFFFFFFu) {
+                // The zip64 field holds, in order, only the values whose
+                // classic field is all ones.
+                const unsigned char* x = h + 46 + nameLen;
+                const unsigned char* xe = x + extraLen;
+                while (x + 4 <= xe) {
+                    const unsigned tag = x[0] | unsigned{x[1]} << 8, len = x[2] | unsigned{x[3]} << 8;
+                    if (tag == 1) {
+                        std::size_t skip = (le32(h + 24) == 0xFFFFFFFFu ? 8 : 0) + (le32(h + 20) == 0xFFFFFFFFu ? 8 : 0);
+                        if (skip + 8 <= len && x + 4 + skip + 8 <= xe) local = le64(x + 4 + skip);
+                        break;
+                    }
+                    x += 4 + len;
+                }
+            }
+            const unsigned char cleared = static_cast<unsigned char>(h[9] & ~0x08);
+            patches.push_back({l.cdOffset + l.prefix + at + 9, cleared});
+            unsigned char lh[8];
+            if (readAt(fd, local + l.prefix, lh, sizeof lh) && std::memcmp(lh, "PK\3\4", 4) == 0)
+                patches.push_back({local + l.prefix + 7, static_cast<unsigned char>(lh[7] & ~0x08)});
+        }
+        at += 46 + nameLen + extraLen + commentLen;
+    }
+    return patches;
+}
+
+// The part of a file after its prefix, with some bytes changed: what libzip
+// reads when the file itself would not do.
+struct AdjustedFile {
+    int fd = -1;
+    std::uint64_t start = 0, length = 0, pos = 0;
+    std::vector<Patch> patches;
+    zip_error_t error;
+};
+
+zip_int64_t adjustedFileCallback(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
+    auto* f = static_cast<AdjustedFile*>(state);
+    switch (cmd) {
+    case ZIP_SOURCE_OPEN: f->pos = 0; return 0;
+    case ZIP_SOURCE_READ: {
+        const std::uint64_t n = std::min<std::uint64_t>(len, f->length - std::min(f->pos, f->length));
+        auto* out = static_cast<unsigned char*>(data);
+        if (n && !readAt(f->fd, f->start + f->pos, out, static_cast<std::size_t>(n))) {
+            zip_error_set(&f->error, ZIP_ER_READ, errno);
+            return -1;
+        }
+        for (const Patch& p : f->patches)
+            if (p.at >= f->start + f->pos && p.at < f->start + f->pos + n) out[p.at - f->start - f->pos] = p.value;
+        f->pos += n;
+        return static_cast<zip_int64_t>(n);
+    }
+    case ZIP_SOURCE_CLOSE: return 0;
+    case ZIP_SOURCE_STAT: {
+        auto* st = static_cast<zip_stat_t*>(data);
+        zip_stat_init(st);
+        st->size = f->length;
+        st->valid |= ZIP_STAT_SIZE;
+        return sizeof(zip_stat_t);
+    }
+    case ZIP_SOURCE_ERROR: return zip_error_to_data(&f->error, data, len);
+    case ZIP_SOURCE_SEEK: {
+        zip_int64_t to = zip_source_seek_compute_offset(f->pos, f->length, data, len, &f->error);
+        if (to < 0) return -1;
+        f->pos = static_cast<std::uint64_t>(to);
+        return 0;
+    }
+    case ZIP_SOURCE_TELL: return static_cast<zip_int64_t>(f->pos);
+    case ZIP_SOURCE_FREE:
+        ::close(f->fd);
+        zip_error_fini(&f->error);
+        delete f;
+        return 0;
+    case ZIP_SOURCE_SUPPORTS:
+        return zip_source_make_command_bitmap(ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
+                                              ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, ZIP_SOURCE_SEEK, ZIP_SOURCE_TELL,
+                                              ZIP_SOURCE_SUPPORTS, -1);
+    default: zip_error_set(&f->error, ZIP_ER_OPNOTSUPP, 0); return -1;
+    }
+}
+
+// The archive as libzip could not open it by itself: after its prefix, with
+// false UTF-8 flags cleared. nullptr when neither applies.
+zip_t* openAdjusted(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat st;
+    Layout l;
+    if (::fstat(fd, &st) != 0 || !readLayout(fd, static_cast<std::uint64_t>(st.st_size), l)) {
+        ::close(fd);
+        return nullptr;
+    }
+    std::vector<Patch> patches = falseUtf8Flags(fd, l);
+    if (l.prefix == 0 && patches.empty()) {
+        ::close(fd);
+        return nullptr;
+    }
+    auto* f = new AdjustedFile;
+    f->fd = fd;
+    f->start = l.prefix;
+    f->length = static_cast<std::uint64_t>(st.st_size) - l.prefix;
+    f->patches = std::move(patches);
+    zip_error_init(&f->error);
+    zip_error_t err;
+    zip_error_init(&err);
+    zip_source_t* src = zip_source_function_create(adjustedFileCallback, f, &err);
+    if (!src) {
+        adjustedFileCallback(f, nullptr, 0, ZIP_SOURCE_FREE);
+        zip_error_fini(&err);
+        return nullptr;
+    }
+    zip_t* za = zip_open_from_source(src, ZIP_RDONLY, &err);
+    if (!za) zip_source_free(src);
+    zip_error_fini(&err);
+    return za;
+}
+
+}  // namespace
+
+zip_t* openArchive(const std::string& path, OpenFailure& why) {
+    int code = 0;
+    if (zip_t* za = zip_open(path.c_str(), ZIP_RDONLY, &code)) return za;
+    if (code == ZIP_ER_NOZIP || code == ZIP_ER_INCONS)
+        if (zip_t* za = openAdjusted(path)) return za;
+    describe(code, path, why);
+    return nullptr;
+}
+
+std::string entryName(zip_t* za, zip_uint64_t index) {
+    const char* name = zip_get_name(za, index, ZIP_FL_ENC_STRICT);
+    if (!name) return {};
+    std::string text(name);
+    if (validUtf8(text)) return text;
+    const char* raw = zip_get_name(za, index, ZIP_FL_ENC_RAW);
+    return cp437ToUtf8(raw ? raw : "");
+}
+
+}  // namespace uz
