@@ -55,10 +55,6 @@ void describe(int code, const std::string& path, OpenFailure& why) {
     zip_error_fini(&err);
 }
 
-}  // namespace
-
-namespace {
-
 // Where the archive's central directory lies, read from its end records.
 struct Layout {
     std::uint64_t prefix = 0;    // bytes in front that the offsets do not count
