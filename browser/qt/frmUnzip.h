@@ -20,6 +20,7 @@
 
 #include "browser/BrowserSettings.h"
 #include "browser/qt/FileIconList.h"
+#include "platform/Platform.h"
 
 class QAction;
 class QMimeData;
@@ -81,6 +82,10 @@ public:
     // application for its type, from the private folder.
     void lvwZip_Activated(int row);
 
+    // Runs Unzip of the selected entries into UnzipFolder, with the progress
+    // window when asked; then shows the result.
+    // Unzip's result.
+    bool RunExtraction(bool withProgress);
     // Extracts entries (1-based indexes) into the window's private folder,
     // each at its path in the archive, and gives the files that are there
     // afterwards. Entries already there are not extracted again.
@@ -121,9 +126,6 @@ private:
     // Widens the Size and Packed columns to their widest number (never narrows).
     void FitNumberColumns();
     std::string GetExtractFolder();
-    // Runs Unzip of the selected entries into UnzipFolder, with the progress
-    // window when asked; then shows the result.
-    bool RunExtraction(bool withProgress);
     // Tells the user what the finished extraction did.
     void ShowUnzipResult(bool succeeded);
     // The status bar after an archive opened: its file count and total size.

@@ -10,6 +10,10 @@ function(packwell_browser_test_deps)
   endforeach()
 endfunction()
 cmake_language(DEFER CALL packwell_browser_test_deps)
+# The desktop side of the browser runs the real unzip engine on real archives.
+if(TARGET qtest_browser_desktop AND TARGET brixuzip1)
+  add_dependencies(qtest_browser_desktop brixuzip1 rarero10)
+endif()
 
 # The browser against a real archive and the real unzip engine, with pictures
 # of each step (run under xvfb-run; not part of the test run).
