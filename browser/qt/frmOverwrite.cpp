@@ -68,12 +68,14 @@ void frmOverwrite::showCaption() {
     const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     const int widest = screen ? screen->availableGeometry().width() * 2 / 3 : designed.width();
     const QFontMetrics fm(lblCaption->font());
-    auto heightAt = [&](int w) {
-        return fm.boundingRect(QRect(0, 0, w, 1 << 20), Qt::TextWordWrap | Qt::AlignLeft, text).height();
-    };
+    auto needed = [&](int w) { return fm.boundingRect(QRect(0, 0, w, 1 << 20), Qt::TextWordWrap | Qt::AlignLeft, text); };
+    // Wider while the lines do not fit the label's height, or a folder name
+    // too long for one line runs past its edge.
     int width = label.width();
-    while (heightAt(width) > label.height() && designed.width() + (width + 20 - label.width()) <= widest) width += 20;
-    const int extra = std::max(0, heightAt(width) - label.height());
+    while ((needed(width).height() > label.height() || needed(width).width() > width) &&
+           designed.width() + (width + 20 - label.width()) <= widest)
+        width += 20;
+    const int extra = std::max(0, needed(width).height() - label.height());
     lblCaption->setGeometry(label.x(), label.y(), width, label.height() + extra);
     for (QWidget* w : std::initializer_list<QWidget*>{cmdYes, cmdNo, cmdCancel, chkAllFiles}) {
         const QRect designedAt = w->property("designedAt").toRect();
