@@ -25,12 +25,3 @@ if(PACKWELL_WITH_QT)
   endif()
 endif()
 
-# Pictures of the browser's result after an extraction (real engine; run
-# through docs/screenshots/take.sh; not part of the test run).
-if(PACKWELL_WITH_QT)
-  add_executable(browser_resultshots EXCLUDE_FROM_ALL ${CMAKE_CURRENT_LIST_DIR}/resultshots.cpp)
-  target_link_libraries(browser_resultshots PRIVATE PackwellDEMO Qt6::Widgets)
-  if(TARGET brixuzip1)
-    add_dependencies(browser_resultshots brixuzip1 rarero10)
-  endif()
-endif()
