@@ -1,5 +1,6 @@
 #include "browser/BrowserSettings.h"
 
+#include "platform/Text.h"
 #include "registry/cRegistry.h"
 
 namespace {
@@ -74,7 +75,9 @@ void BrowserSettings::ShowMRU() {
         const int index = kFirstRecentIndex + k - 1;
         const std::string item = m_cFileMRU->Item(k);
         m_host.setMenuVisible(index, true);
-        m_host.setMenuCaption(index, "&" + std::to_string(k) + ") " + item);
+        // In a menu caption "&" marks the access key: one in the path is doubled
+        // so that "R&D.zip" reads as itself.
+        m_host.setMenuCaption(index, "&" + std::to_string(k) + ") " + pw::replaceAll(item, "&", "&&"));
         m_host.setMenuTag(index, item);
         if (k == 1) m_host.setMenuChecked(index, m_host.FileCount() > 0);
     }

@@ -18,7 +18,9 @@ std::string cMRU::Item(std::int32_t nIndex) const {
 
 void cMRU::Add(const std::string& sItem) {
     // A list without room keeps nothing (rather than failing on position 1).
-    if (m_lMaxCount < 1) return;
+    // An empty text names no folder or archive: it would only come back as a
+    // blank recent entry and as the next starting point.
+    if (m_lMaxCount < 1 || sItem.empty()) return;
     auto found = std::find(m_sItems.begin(), m_sItems.end(), sItem);
     if (found != m_sItems.end()) m_sItems.erase(found);
     else if (Count() >= m_lMaxCount) m_sItems.resize(static_cast<std::size_t>(m_lMaxCount - 1));

@@ -24,7 +24,8 @@ public:
     std::string Item(std::int32_t nIndex) const;
 
     // Puts sItem first; an exactly equal (case-sensitive) item moves up
-    // instead of being repeated; a full list loses its oldest item.
+    // instead of being repeated; a full list loses its oldest item. An empty
+    // text is never added.
     void Add(const std::string& sItem);
 
     // Writes "MaxCount" (REG_DWORD), "Count" (REG_SZ) and "Item1".."ItemN"

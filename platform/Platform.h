@@ -94,6 +94,20 @@ public:
     virtual int messageBox(const std::string& text, MessageStyle style = MessageStyle::Plain,
                            const std::string& caption = kLibraryTitle) = 0;
 
+    // A modal question with Yes and No buttons; true for Yes. A host that
+    // cannot ask answers No, so nothing is done without consent.
+    virtual bool askYesNo(const std::string& text, const std::string& caption = kLibraryTitle) {
+        (void)text; (void)caption;
+        return false;
+    }
+
+    // Opens a file with the desktop's default application for its type;
+    // false when none could be started (or the host has no desktop).
+    virtual bool openDocument(const std::string& path) {
+        (void)path;
+        return false;
+    }
+
     // A modal input box; "" when cancelled (as the classic InputBox).
     virtual std::string inputBox(const std::string& prompt, const std::string& title,
                                  const std::string& defaultText) = 0;

@@ -18,6 +18,19 @@ int ScriptedPlatform::messageBox(const std::string& text, MessageStyle style, co
     return 1;
 }
 
+bool ScriptedPlatform::askYesNo(const std::string& text, const std::string&) {
+    yesNoQuestions.push_back(text);
+    if (yesNoAnswers.empty()) throw std::logic_error("unexpected question: " + text);
+    const bool yes = yesNoAnswers.front();
+    yesNoAnswers.pop_front();
+    return yes;
+}
+
+bool ScriptedPlatform::openDocument(const std::string& path) {
+    openedDocuments.push_back(path);
+    return openDocumentResult;
+}
+
 std::string ScriptedPlatform::inputBox(const std::string& prompt, const std::string& title,
                                        const std::string& defaultText) {
     inputBoxes.push_back({prompt, title, defaultText});

@@ -44,6 +44,8 @@ public:
     std::deque<PasswordAnswer> passwordAnswers;
     std::deque<ChooserAnswer> chooserAnswers;
     std::deque<std::string> inputAnswers;
+    std::deque<bool> yesNoAnswers;
+    bool openDocumentResult = true;
     // Called on every doEvents (a test can run a "host event" there).
     std::function<void()> onDoEvents;
     // Called by openArchiveBrowser (the Qt layer plugs the real window in).
@@ -56,6 +58,8 @@ public:
     };
     std::vector<InputBox> inputBoxes;
     std::vector<std::string> overwriteQuestions;
+    std::vector<std::string> yesNoQuestions;
+    std::vector<std::string> openedDocuments;
     std::vector<WindowHandle> passwordOwners;
     std::vector<OpenFileName> chooserRecords;  // the records as the callers filled them
     std::vector<MousePointer> pointers;
@@ -67,6 +71,8 @@ public:
     std::vector<std::string> messageTexts() const;
 
     int messageBox(const std::string& text, MessageStyle style, const std::string& caption) override;
+    bool askYesNo(const std::string& text, const std::string& caption) override;
+    bool openDocument(const std::string& path) override;
     std::string inputBox(const std::string& prompt, const std::string& title,
                          const std::string& defaultText) override;
     int getOpenFileName(OpenFileName& ofn) override;

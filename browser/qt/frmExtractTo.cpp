@@ -8,6 +8,7 @@
 #include <QFrame>
 #include <QIcon>
 #include <QLabel>
+#include <QAbstractItemView>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
@@ -56,6 +57,9 @@ frmExtractTo::frmExtractTo(QWidget* opener) : QDialog(nullptr), m_opener(opener)
     cboExtractTo->setEditable(true);
     cboExtractTo->setInsertPolicy(QComboBox::NoInsert);
     cboExtractTo->setGeometry(twipRect(60, 300, 2115, 315));
+    // Long folders in the list keep their start and their last folder.
+    cboExtractTo->view()->setTextElideMode(Qt::ElideMiddle);
+    cboExtractTo->view()->setMinimumWidth(px(4800));
 
     cmdPick = new QPushButton(this);
     cmdPick->setObjectName("cmdPick");
@@ -119,6 +123,8 @@ frmExtractTo::frmExtractTo(QWidget* opener) : QDialog(nullptr), m_opener(opener)
     connect(cmdPick, &QPushButton::clicked, this, [this] { cmdPick_Click(); });
     connect(cmdNewFolder, &QPushButton::clicked, this, [this] { cmdNewFolder_Click(); });
     connect(cboExtractTo->lineEdit(), &QLineEdit::returnPressed, this, [this] { cmdPick_Click(); });
+    connect(cboExtractTo->lineEdit(), &QLineEdit::textEdited, this, [this] { m_bTyped = true; });
+    connect(cboExtractTo, &QComboBox::editTextChanged, this, [this] { showWholePaths(); });
     connect(chkUseFolderNames, &QCheckBox::toggled, this, [this](bool on) { m_bUseFolderNames = on; });
     connect(chkOverwritePrompt, &QCheckBox::toggled, this, [this](bool on) { m_bOverwritePrompt = on; });
 }
@@ -132,8 +138,12 @@ void frmExtractTo::Form_Load() {
     setWindowTitle(qs(settings.formExtractCaption));
     if (!settings.formExtractIcon.empty()) setWindowIcon(loadPictureIcon(settings.formExtractIcon));
     cboExtractTo->clear();
-    for (const auto& folder : m_asMRU) cboExtractTo->addItem(qs(folder));
+    for (const auto& folder : m_asMRU) {
+        cboExtractTo->addItem(qs(folder));
+        cboExtractTo->setItemData(cboExtractTo->count() - 1, qs(folder), Qt::ToolTipRole);
+    }
     cboExtractTo->setEditText(QStringLiteral("Combo1"));
+    m_bTyped = false;
     chkUseFolderNames->setChecked(m_bUseFolderNames);
     chkOverwritePrompt->setChecked(m_bOverwritePrompt);
     m_bLoaded = true;
@@ -168,20 +178,62 @@ void frmExtractTo::ICaptureBF_SelectionChanged(const std::string& sPath) {
     cboExtractTo->setEditText(text);
     cboExtractTo->lineEdit()->setCursorPosition(static_cast<int>(text.size()));
     m_sSelectedFolder = sPath;
+    m_bTyped = false;
 }
+
+void frmExtractTo::showWholePaths() { cboExtractTo->setToolTip(cboExtractTo->currentText()); }
 
 void frmExtractTo::ICaptureBF_Unload() { closeDialog(); }
 
 void frmExtractTo::cmdExtract_Click() {
+    // A folder typed and not yet applied is the one the user means.
+    if (m_bTyped && !applyTypedFolder()) return;
+    if (m_sSelectedFolder.empty()) {
+        pw::platform().messageBox("Choose a folder to extract to.");
+        return;
+    }
+    // Chosen, then removed meanwhile: as a typed folder that does not exist.
+    if (!std::filesystem::is_directory(m_sSelectedFolder) && !offerToCreate(m_sSelectedFolder)) return;
     m_bCancelled = false;
     closeDialog();
+}
+
+bool frmExtractTo::offerToCreate(const std::string& path) {
+    if (!pw::platform().askYesNo("The folder " + path + " does not exist. Do you want to create it?")) return false;
+    std::error_code ec;
+    std::filesystem::create_directories(path, ec);
+    if (ec || !std::filesystem::is_directory(path)) {
+        const pw::Error e = pw::fileError(ec ? ec.value() : ENOTDIR, path, "frmExtractTo");
+        pw::platform().messageBox("An error occurred: " + e.description(), pw::MessageStyle::Exclamation);
+        return false;
+    }
+    return true;
+}
+
+bool frmExtractTo::applyTypedFolder() {
+    const std::string typed = cboExtractTo->currentText().trimmed().toStdString();
+    if (typed.empty()) return false;
+    // A bare name is taken inside the folder selected in the tree.
+    std::filesystem::path folder(typed);
+    if (folder.is_relative() && !m_sSelectedFolder.empty()) folder = std::filesystem::path(m_sSelectedFolder) / folder;
+    std::string path = folder.lexically_normal().string();
+    if (path.size() > 1 && path.back() == '/') path.pop_back();
+    if (!std::filesystem::is_directory(path) && !offerToCreate(path)) return false;
+    if (m_browse) m_browse->Settings().SelectedFolder(path);
+    // The tree reports the selection; without a tree the folder is taken as it is.
+    if (m_sSelectedFolder != path) ICaptureBF_SelectionChanged(path);
+    m_bTyped = false;
+    return true;
 }
 
 void frmExtractTo::cmdCancel_Click() { closeDialog(); }
 
 void frmExtractTo::cmdPick_Click() {
     if (!m_browse) return;
-    m_browse->Settings().SelectedFolder(cboExtractTo->currentText().toStdString());
+    // The field's text before any selection names no folder.
+    if (!m_bTyped && cboExtractTo->currentText() == QStringLiteral("Combo1") && cboExtractTo->findText("Combo1") < 0)
+        return;
+    applyTypedFolder();
 }
 
 void frmExtractTo::cmdNewFolder_Click() {

@@ -73,6 +73,14 @@ private:
     void Form_Load();
     void Form_Unload();
     void closeDialog();
+    // Makes the typed folder the tree's selection; a folder that does not
+    // exist is made first if the user agrees. False: nothing was applied.
+    bool applyTypedFolder();
+    // Asks whether to make the missing folder `path`, and makes it on Yes.
+    bool offerToCreate(const std::string& path);
+    // Tooltips of the recent folders and of the field, which may be too
+    // narrow for a long path.
+    void showWholePaths();
     void giveBackToOpener();
 
     QPointer<QWidget> m_opener;
@@ -83,6 +91,7 @@ private:
     bool m_bUseFolderNames = false;
     std::vector<std::string> m_asMRU;
     bool m_bLoaded = false;
+    bool m_bTyped = false;  // the field holds text typed since the tree last reported
 
     QLabel* lblExtractTo;
     QComboBox* cboExtractTo;

@@ -1,6 +1,9 @@
 #include "browser/qt/frmOverwrite.h"
 
 #include <QCheckBox>
+#include <QGuiApplication>
+#include <QScreen>
+#include <algorithm>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -34,6 +37,9 @@ frmOverwrite::frmOverwrite(QWidget* owner) : QDialog(owner, pw::qt::kFixedDialog
     chkAllFiles->setObjectName("chkAllFiles");
     chkAllFiles->setGeometry(twips(360), twips(1800), twips(2175), twips(255));
 
+    for (QWidget* w : std::initializer_list<QWidget*>{cmdYes, cmdNo, cmdCancel, chkAllFiles})
+        w->setProperty("designedAt", w->geometry());
+
     setTabOrder(cmdYes, cmdNo);
     setTabOrder(cmdNo, cmdCancel);
     setTabOrder(cmdCancel, chkAllFiles);
@@ -45,13 +51,43 @@ frmOverwrite::frmOverwrite(QWidget* owner) : QDialog(owner, pw::qt::kFixedDialog
 
 void frmOverwrite::TheCaption(const std::string& sCaption) {
     m_sCaption = sCaption;
-    if (m_bLoaded) lblCaption->setText(qs(sCaption));
+    if (m_bLoaded) showCaption();
+}
+
+void frmOverwrite::showCaption() {
+    // A path has no blanks to wrap at: a zero-width space after each "/"
+    // lets it break between folders instead of running out of the label.
+    QString text = qs(m_sCaption);
+    text.replace(QLatin1Char('/'), QStringLiteral("/\u200B"));
+    lblCaption->setText(text);
+
+    // The designed size, widened (up to two thirds of the screen) and then
+    // heightened until the whole question shows; the controls below move down.
+    const QRect label(twips(300), twips(240), twips(3915), twips(795));
+    const QSize designed(twips(4695), twips(2265));
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    const int widest = screen ? screen->availableGeometry().width() * 2 / 3 : designed.width();
+    const QFontMetrics fm(lblCaption->font());
+    auto needed = [&](int w) { return fm.boundingRect(QRect(0, 0, w, 1 << 20), Qt::TextWordWrap | Qt::AlignLeft, text); };
+    // Wider while the lines do not fit the label's height, or a folder name
+    // too long for one line runs past its edge.
+    int width = label.width();
+    while ((needed(width).height() > label.height() || needed(width).width() > width) &&
+           designed.width() + (width + 20 - label.width()) <= widest)
+        width += 20;
+    const int extra = std::max(0, needed(width).height() - label.height());
+    lblCaption->setGeometry(label.x(), label.y(), width, label.height() + extra);
+    for (QWidget* w : std::initializer_list<QWidget*>{cmdYes, cmdNo, cmdCancel, chkAllFiles}) {
+        const QRect designedAt = w->property("designedAt").toRect();
+        w->move(designedAt.x(), designedAt.y() + extra);
+    }
+    setFixedSize(designed.width() + width - label.width(), designed.height() + extra);
 }
 
 void frmOverwrite::Form_Load() {
     if (m_bLoaded) return;
     m_lResponse = 2;
-    lblCaption->setText(qs(m_sCaption));
+    showCaption();
     const auto& settings = pw::librarySettings();
     setWindowTitle(settings.formOverwriteCaption.empty() ? QString("Overwrite ?") : qs(settings.formOverwriteCaption));
     pw::qt::applyWindowIcon(this, settings.formOverwriteIcon);

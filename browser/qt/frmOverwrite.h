@@ -38,6 +38,8 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
+    // Shows the question, growing the window so all of it can be read.
+    void showCaption();
     void cmdYes_Click();
     void cmdNo_Click();
     void cmdCancel_Click();

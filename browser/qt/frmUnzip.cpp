@@ -1,23 +1,35 @@
 #include "browser/qt/frmUnzip.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QLocale>
+#include <QMimeData>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QResizeEvent>
+#include <QStandardPaths>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTreeView>
+#include <QUrl>
 #include <algorithm>
 #include <string_view>
 #include <vector>
 
 #include "browser/mFileIcons.h"
 #include "browser/qt/frmExtractTo.h"
+#include "browser/qt/frmProgress.h"
 #include "browser/qt/frmUnzipList.h"
 #include "browser/qt/lumwFolderBrowse.h"
 #include "control/LibrarySettings.h"
@@ -39,8 +51,11 @@ namespace {
 // List columns: header widths in pixels as designed.
 constexpr int kColumnWidths[frmUnzipListModel::ColumnCount] = {160, 32, 96, 32, 160};
 
-// Overwrite codes of the unzip engine.
-constexpr std::int32_t kOverwriteNo = 100, kOverwriteYes = 102, kOverwriteAll = 103, kOverwriteNone = 104;
+// The busy pointer for as long as the object lives.
+struct BusyPointer {
+    BusyPointer() { pw::platform().setMousePointer(pw::MousePointer::Wait); }
+    ~BusyPointer() { pw::platform().setMousePointer(pw::MousePointer::Default); }
+};
 
 }  // namespace
 
@@ -77,6 +92,16 @@ frmUnzip::frmUnzip() : QMainWindow(nullptr) {
     m_lvwZip->setTextElideMode(Qt::ElideRight);
     m_lvwZip->header()->setStretchLastSection(false);
     m_lvwZip->header()->setSectionsMovable(false);
+    // The window sorts on header clicks itself, to give the third click
+    // (back to directory order) that the view's own sorting lacks.
+    m_lvwZip->header()->setSectionsClickable(true);
+    m_lvwZip->header()->setSortIndicatorShown(false);
+    connect(m_lvwZip->header(), &QHeaderView::sectionClicked, this, [this](int c) { lvwZip_ColumnClick(c); });
+    connect(m_lvwZip, &QAbstractItemView::activated, this, [this](const QModelIndex& i) { lvwZip_Activated(i.row()); });
+    m_lvwZip->setDragEnabled(true);
+    m_lvwZip->setDragDropMode(QAbstractItemView::DragOnly);
+    m_lvwZip->setDefaultDropAction(Qt::CopyAction);
+    setAcceptDrops(true);
 
     m_sbrMain = new QStatusBar(m_client);
     m_sbrMain->setObjectName("sbrMain");
@@ -163,6 +188,7 @@ frmUnzip::~frmUnzip() {
 void frmUnzip::Form_Load() {
     // 1. The list's small icons come from the window's image list.
     m_model = new frmUnzipListModel([this](const QString& key) { return m_ilsIcons16.icon(key); }, this);
+    m_model->setDragFiles([this](const std::vector<std::int32_t>& entries) { return DragFiles(entries); });
     m_lvwZip->setModel(m_model);
     // 2. The five columns. A column never ends up narrower than its caption,
     // nor the date column than a date in the user's format.
@@ -248,7 +274,10 @@ void frmUnzip::setMenuChecked(int index, bool checked) { mnuFile(index)->setChec
 // --- Listing ---
 
 void frmUnzip::OpenZip(const std::string& path) {
+    BusyPointer busy;
     m_model->clear();
+    ++m_nListing;
+    m_lvwZip->header()->setSortIndicatorShown(false);
     m_cUnzip->ZipFile(path);
     m_cUnzip->Directory();
     if (m_cUnzip->FileCount() >= 1) {
@@ -282,6 +311,18 @@ void frmUnzip::OpenZip(const std::string& path) {
         r.folder = qs(m_cUnzip->FileDirectory(i));
         rows.push_back(std::move(r));
     }
+    ShowArchiveSummary();
+}
+
+void frmUnzip::ShowArchiveSummary() {
+    const std::int32_t count = m_cUnzip->FileCount();
+    if (count < 1) return;
+    std::int64_t total = 0;
+    for (const UnzipEntry& e : m_cUnzip->Entries()) total += static_cast<std::int64_t>(e.size);
+    const QLocale locale;
+    m_sbrPanel->setText(QString("%1 %2, %3 %4")
+                            .arg(locale.toString(count), count == 1 ? "file" : "files",
+                                 locale.toString(static_cast<qlonglong>(total)), total == 1 ? "byte" : "bytes"));
 }
 
 void frmUnzip::FitNumberColumns() {
@@ -328,7 +369,8 @@ void frmUnzip::cmdOpen_Click() {
         std::string filter = "Zip Files (*.ZIP)|*.ZIP|All Files (*.*)|*.*";
         std::int32_t filterIndex = 1;
         std::int32_t flags = 0;
-        if (dialog.VBGetOpenFileName(fileName, fileTitle, true, false, readOnly, false, filter, filterIndex, "",
+        // The browser only reads archives: no "open as read-only" box.
+        if (dialog.VBGetOpenFileName(fileName, fileTitle, true, false, readOnly, true, filter, filterIndex, "",
                                      "Choose Zip File to Open", "ZIP", pw::qt::handleOf(this), flags, false,
                                      nullptr))
             OpenZip(fileName);
@@ -367,13 +409,186 @@ void frmUnzip::cmdExtract_Click() {
         const std::string folder = GetExtractFolder();
         if (folder.empty()) return;
         m_cUnzip->UnzipFolder(folder);
-        // 5. The result: what did not come out and why, or how many did.
-        if (m_cUnzip->Unzip())
-            m_sbrPanel->setText(qs(UnzipSuccessText(*m_cUnzip)));
-        else
-            pw::platform().messageBox(UnzipFailureMessage(m_cUnzip->ZipFile(), m_cUnzip->FailureText()),
+        RunExtraction(true);
+    });
+}
+
+bool frmUnzip::RunExtraction(bool withProgress) {
+    // What the run is asked to write, for the progress window's totals.
+    m_tally = RunTally{};
+    std::int32_t files = 0;
+    std::int64_t bytes = 0;
+    for (const UnzipEntry& e : m_cUnzip->Entries()) {
+        if (!e.selected) continue;
+        ++files;
+        bytes += static_cast<std::int64_t>(e.size);
+        m_tally.byPath[cUnzip::EntryPath(e.folder, e.name)] = static_cast<std::int64_t>(e.size);
+        m_tally.byName[e.name] = static_cast<std::int64_t>(e.size);
+    }
+    if (withProgress) {
+        m_progress = std::make_unique<frmProgress>(this);
+        m_progress->Start(files, bytes);
+        m_progress->show();
+        pw::qt::centreOnScreen(m_progress.get());
+        QApplication::processEvents();
+    }
+    struct CloseProgress {
+        frmUnzip* w;
+        ~CloseProgress() { w->m_progress.reset(); }
+    } closeProgress{this};
+    const bool ok = m_cUnzip->Unzip();
+    m_progress.reset();
+    ShowUnzipResult(ok);
+    return ok;
+}
+
+void frmUnzip::ShowUnzipResult(bool succeeded) {
+    // Every extraction ends here: what did not come out and why, or how many did.
+    if (succeeded)
+        m_sbrPanel->setText(qs(UnzipSuccessText(*m_cUnzip)));
+    else
+        pw::platform().messageBox(UnzipFailureMessage(m_cUnzip->ZipFile(), m_cUnzip->FailureText()),
+                                  pw::MessageStyle::Plain, pw::kLibraryTitle);
+}
+
+void frmUnzip::lvwZip_ColumnClick(int column) {
+    // Up, down, then the archive's own order again.
+    if (m_model->sortColumn() != column)
+        m_model->sort(column, Qt::AscendingOrder);
+    else if (m_model->sortOrder() == Qt::AscendingOrder)
+        m_model->sort(column, Qt::DescendingOrder);
+    else
+        m_model->sort(-1);
+    QHeaderView* header = m_lvwZip->header();
+    header->setSortIndicatorShown(m_model->sortColumn() >= 0);
+    if (m_model->sortColumn() >= 0) header->setSortIndicator(column, m_model->sortOrder());
+}
+
+std::string frmUnzip::PrivateFolder() const {
+    return m_privateFolder ? ss(m_privateFolder->path()) : std::string();
+}
+
+std::vector<std::string> frmUnzip::ExtractToPrivateFolder(const std::vector<std::int32_t>& entries,
+                                                          bool withProgress) {
+    if (!m_privateFolder) {
+        // The runtime folder is the user's own; the temporary folder otherwise.
+        QString base = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+        if (base.isEmpty() || !QFileInfo(base).isDir()) base = QDir::tempPath();
+        // QTemporaryDir makes the folder with mode 0700: nobody else reads what is opened.
+        auto folder = std::make_unique<QTemporaryDir>(base + "/packwell-open-XXXXXX");
+        if (!folder->isValid())
+            throw pw::Error(pw::kPathFileAccess, "frmUnzip", "Cannot make a private folder in " + ss(base));
+        m_privateFolder = std::move(folder);
+    }
+    // Each archive opened gets its own place, so equal entry paths of two archives never meet.
+    const std::string place = ss(m_privateFolder->path()) + "/" + std::to_string(m_nListing);
+    std::vector<std::int32_t> wanted;
+    for (std::int32_t i : entries) {
+        const std::string file = place + "/" + cUnzip::EntryPath(m_cUnzip->FileDirectory(i), m_cUnzip->FileName(i));
+        if (!QFileInfo::exists(qs(file))) wanted.push_back(i);
+    }
+    if (!wanted.empty()) {
+        // The user's selection and options are the user's: only borrowed for this run.
+        struct Keep {
+            cUnzip& u;
+            std::vector<bool> selected;
+            std::string folder = u.UnzipFolder();
+            bool folders = u.UseFolderNames(), prompt = u.PromptToOverwrite(), overwrite = u.OverwriteExisting();
+            explicit Keep(cUnzip& z) : u(z) {
+                for (std::int32_t i = 1; i <= u.FileCount(); ++i) selected.push_back(u.FileSelected(i));
+            }
+            ~Keep() {
+                for (std::int32_t i = 1; i <= u.FileCount(); ++i) u.FileSelected(i, selected[static_cast<std::size_t>(i - 1)]);
+                u.UnzipFolder(folder);
+                u.UseFolderNames(folders);
+                u.PromptToOverwrite(prompt);
+                u.OverwriteExisting(overwrite);
+            }
+        } keep(*m_cUnzip);
+        QDir().mkpath(qs(place));
+        for (std::int32_t i = 1; i <= m_cUnzip->FileCount(); ++i) m_cUnzip->FileSelected(i, false);
+        for (std::int32_t i : wanted) m_cUnzip->FileSelected(i, true);
+        m_cUnzip->UnzipFolder(place);
+        m_cUnzip->UseFolderNames(true);
+        m_cUnzip->PromptToOverwrite(false);
+        m_cUnzip->OverwriteExisting(false);
+        RunExtraction(withProgress);
+    }
+    std::vector<std::string> files;
+    for (std::int32_t i : entries) {
+        const std::string file = place + "/" + cUnzip::EntryPath(m_cUnzip->FileDirectory(i), m_cUnzip->FileName(i));
+        if (QFileInfo(qs(file)).isFile()) files.push_back(file);
+    }
+    return files;
+}
+
+void frmUnzip::lvwZip_Activated(int row) {
+    if (row < 0 || row >= m_model->rowCount()) return;
+    guarded([&] {
+        const std::int32_t i = m_model->row(row).index;
+        const std::vector<std::string> files = ExtractToPrivateFolder({i}, true);
+        if (files.empty()) return;  // the run's result has told why
+        if (!pw::platform().openDocument(files.front()))
+            pw::platform().messageBox("No application could be started to open " + files.front() + ".",
                                       pw::MessageStyle::Plain, pw::kLibraryTitle);
     });
+}
+
+QList<QUrl> frmUnzip::DragFiles(const std::vector<std::int32_t>& entries) {
+    QList<QUrl> urls;
+    guarded([&] {
+        BusyPointer busy;
+        for (const std::string& f : ExtractToPrivateFolder(entries, false)) urls.append(QUrl::fromLocalFile(qs(f)));
+    });
+    return urls;
+}
+
+std::string frmUnzip::DroppedArchive(const QMimeData* data) {
+    if (!data || !data->hasUrls()) return {};
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile()) continue;
+        const QString path = url.toLocalFile();
+        const QFileInfo fi(path);
+        if (!fi.isFile()) return {};
+        if (fi.suffix().compare("zip", Qt::CaseInsensitive) == 0) return ss(path);
+        // A zip archive under another name starts with a local header or an
+        // empty archive's end record.
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly)) return {};
+        const QByteArray head = f.read(4);
+        return head == QByteArray("PK\x03\x04", 4) || head == QByteArray("PK\x05\x06", 4) ? ss(path) : std::string();
+    }
+    return {};
+}
+
+void frmUnzip::dragEnterEvent(QDragEnterEvent* event) {
+    // The window's own rows dragged back onto it are not an archive to open.
+    if (event->source() != m_lvwZip && !DroppedArchive(event->mimeData()).empty()) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void frmUnzip::dragMoveEvent(QDragMoveEvent* event) {
+    if (event->source() != m_lvwZip && !DroppedArchive(event->mimeData()).empty()) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void frmUnzip::dropEvent(QDropEvent* event) {
+    const std::string path = event->source() == m_lvwZip ? std::string() : DroppedArchive(event->mimeData());
+    if (path.empty()) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    guarded([&] { OpenZip(path); });
 }
 
 std::string frmUnzip::GetExtractFolder() {
@@ -391,7 +606,13 @@ std::string frmUnzip::GetExtractFolder() {
     auto browse = lumwFolderBrowse::create();
     lumwBrowseSettings& settings = browse->Settings();
     settings.hWndOwner(this);
-    settings.InitialFolder(m_cExtractMRU().Count() > 0 ? m_cExtractMRU().Item(1) : pw::thisBinaryFolder());
+    // The most recent folder, or the user's home: where the user last put
+    // things, never the library's own install folder. It starts selected,
+    // so Extract right away goes there.
+    std::string start = m_cExtractMRU().Count() > 0 ? m_cExtractMRU().Item(1) : std::string();
+    if (start.empty() || !QFileInfo(qs(start)).isDir()) start = ss(QDir::homePath());
+    settings.InitialFolder(start);
+    settings.SelectedFolder(start);
     settings.FoldersOnly(true);
     settings.RootFolder("");
     std::shared_ptr<ICaptureBF> host = dialog;
@@ -435,21 +656,42 @@ void frmUnzip::mnuHelp_Click(int Index) {
 
 // --- Events of the unzip object ---
 
-void frmUnzip::m_cUnzip_Cancel(const std::string&, bool&) {}
+void frmUnzip::m_cUnzip_Cancel(const std::string& sMsg, bool& bCancel) {
+    // Called before each entry of an extraction: the one before it is done.
+    if (!m_progress) return;
+    if (m_tally.inEntry) {
+        ++m_tally.files;
+        m_tally.bytes += m_tally.entrySize;
+    }
+    const std::int64_t* size = nullptr;
+    if (auto p = m_tally.byPath.find(sMsg); p != m_tally.byPath.end()) {
+        size = &p->second;
+    } else {
+        const std::size_t slash = sMsg.rfind('/');
+        if (auto n = m_tally.byName.find(slash == std::string::npos ? sMsg : sMsg.substr(slash + 1));
+            n != m_tally.byName.end())
+            size = &n->second;
+    }
+    // Folders the engine passes on the way are no files of the count.
+    m_tally.inEntry = size != nullptr;
+    m_tally.entrySize = size ? *size : 0;
+    m_progress->ShowEntry(qs(sMsg), m_tally.files, m_tally.bytes);
+    m_progress->Pump();
+    // Stopping before this entry: the ones written stay, this one is never begun.
+    if (m_progress->CancelRequested()) bCancel = true;
+}
+
+pw::WindowHandle frmUnzip::promptOwner() {
+    return pw::qt::handleOf(m_progress ? static_cast<QWidget*>(m_progress.get()) : this);
+}
 
 void frmUnzip::m_cUnzip_OverWritePrompt(const std::string& sFIle, std::int32_t& eResponse) {
-    const pw::OverwriteAnswer a = pw::platform().overwritePrompt(
-        "Do you want to overwrite the existing copy of " + sFIle + "?", pw::qt::handleOf(this));
-    if (a.response == 6)
-        eResponse = a.applyToAll ? kOverwriteAll : kOverwriteYes;
-    else if (a.response == 7)
-        eResponse = a.applyToAll ? kOverwriteNone : kOverwriteNo;
-    else
-        eResponse = kOverwriteNone;
+    const pw::OverwriteAnswer a = pw::platform().overwritePrompt(OverwriteQuestion(sFIle), promptOwner());
+    eResponse = OverwriteResponse(a.response, a.applyToAll);
 }
 
 void frmUnzip::m_cUnzip_PasswordRequest(std::string& sPassword, bool& bCancel) {
-    const pw::PasswordAnswer a = pw::platform().passwordPrompt(pw::qt::handleOf(this));
+    const pw::PasswordAnswer a = pw::platform().passwordPrompt(promptOwner());
     if (!a.cancelled)
         sPassword = a.password;
     else
@@ -490,6 +732,8 @@ void frmUnzip::Form_Resize() {
 
 void frmUnzip::Form_QueryUnload() {
     if (m_settings) m_settings->SaveAtClose();
+    // What was opened from the archive goes with the window.
+    m_privateFolder.reset();
 }
 
 void frmUnzip::closeEvent(QCloseEvent* event) {

@@ -171,6 +171,9 @@ void lumwFolderBrowse::BrowseForFolderCaptured(std::shared_ptr<ICaptureBF>& host
     // The starting folder is shown but not chosen: nothing is reported until
     // the user (or a request) selects a folder.
     showFolder(m_settings.m_sInitialFolder, false);
+    // A folder the opener asked to have selected is chosen from the start
+    // (and reported like any other selection).
+    if (!m_settings.m_sSelectedFolder.empty()) showFolder(m_settings.m_sSelectedFolder, true);
     tree->setFocus();
 
     if (!m_bEnded) m_loop->exec();

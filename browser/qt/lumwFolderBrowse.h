@@ -38,7 +38,8 @@ public:
     // The top of the tree; "" is the whole file system ("/").
     std::string RootFolder() const { return m_sRootFolder; }
     void RootFolder(const std::string& s) { m_sRootFolder = s; }
-    // The folder last shown and selected on request.
+    // The folder last shown and selected on request; one set before the
+    // browse runs is selected when the tree appears.
     std::string SelectedFolder() const { return m_sSelectedFolder; }
     void SelectedFolder(const std::string& s);
 

@@ -1,12 +1,14 @@
 #include "platform/qt/QtPlatform.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QIcon>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QMimeDatabase>
+#include <QUrl>
 
 #include "browser/qt/frmOverwrite.h"
 #include "browser/qt/frmPassword.h"
@@ -104,6 +106,23 @@ int QtPlatform::messageBox(const std::string& text, MessageStyle style, const st
     box.setEscapeButton(QMessageBox::Ok);
     box.exec();
     return 1;
+}
+
+bool QtPlatform::askYesNo(const std::string& text, const std::string& caption) {
+    QMessageBox box(dialogParent(0));
+    box.setObjectName("PackwellQuestionBox");
+    box.setWindowTitle(qs(caption));
+    box.setTextFormat(Qt::PlainText);
+    box.setText(qs(text));
+    box.setIcon(QMessageBox::Question);
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::Yes);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+bool QtPlatform::openDocument(const std::string& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(qs(path)));
 }
 
 std::string QtPlatform::inputBox(const std::string& prompt, const std::string& title,

@@ -15,6 +15,8 @@ namespace pw::qt {
 class QtPlatform : public Platform {
 public:
     int messageBox(const std::string& text, MessageStyle style, const std::string& caption) override;
+    bool askYesNo(const std::string& text, const std::string& caption) override;
+    bool openDocument(const std::string& path) override;
     std::string inputBox(const std::string& prompt, const std::string& title,
                          const std::string& defaultText) override;
     int getOpenFileName(OpenFileName& ofn) override;

@@ -10,6 +10,10 @@ function(packwell_browser_test_deps)
   endforeach()
 endfunction()
 cmake_language(DEFER CALL packwell_browser_test_deps)
+# The desktop side of the browser runs the real unzip engine on real archives.
+if(TARGET qtest_browser_desktop AND TARGET brixuzip1)
+  add_dependencies(qtest_browser_desktop brixuzip1 rarero10)
+endif()
 
 # The browser against a real archive and the real unzip engine, with pictures
 # of each step (run under xvfb-run; not part of the test run).
@@ -21,12 +25,3 @@ if(PACKWELL_WITH_QT)
   endif()
 endif()
 
-# Pictures of the browser's result after an extraction (real engine; run
-# through docs/screenshots/take.sh; not part of the test run).
-if(PACKWELL_WITH_QT)
-  add_executable(browser_resultshots EXCLUDE_FROM_ALL ${CMAKE_CURRENT_LIST_DIR}/resultshots.cpp)
-  target_link_libraries(browser_resultshots PRIVATE PackwellDEMO Qt6::Widgets)
-  if(TARGET brixuzip1)
-    add_dependencies(browser_resultshots brixuzip1 rarero10)
-  endif()
-endif()

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLocale>
@@ -251,6 +252,57 @@ TEST_F(BrowserTest, ListsEntriesWithKeysColumnsAndSharedIcons) {
     EXPECT_TRUE(w->mnuFile(3)->isChecked());
 }
 
+TEST_F(BrowserTest, AnOpenedArchiveShowsItsCountAndSizeWhileTheReadingShowsABusyPointer) {
+    auto w = load();
+    engine().script(entry("a.txt", 1000) + entry("b.txt", 2500000));
+    w->OpenZip(archive);
+    EXPECT_EQ(w->statusText(), "2 files, 2,501,000 bytes");
+    EXPECT_EQ(scripted.pointers, (std::vector<pw::MousePointer>{pw::MousePointer::Wait, pw::MousePointer::Default}));
+    engine().script(entry("one.txt", 1));
+    w->OpenZip(archive);
+    EXPECT_EQ(w->statusText(), "1 file, 1 byte");
+    // A listing that fails half-way still gives the pointer back.
+    engine().script(entry("a.txt") + entry("big.bin", 2000000000, 200));
+    EXPECT_THROW(w->OpenZip(archive), pw::Error);
+    EXPECT_EQ(scripted.pointers.back(), pw::MousePointer::Default);
+}
+
+TEST_F(BrowserTest, HeaderClicksSortUpDownAndBackToDirectoryOrderKeepingKeys) {
+    auto w = load(entry("b.txt", 30) + entry("c.txt", 10) + entry("A.txt", 20) + entry("d.txt", 20), archive);
+    auto names = [&] {
+        QStringList n;
+        for (int r = 0; r < w->listModel().rowCount(); ++r) n << cell(*w, r, 0);
+        return n;
+    };
+    const QStringList directory = {"b.txt", "c.txt", "A.txt", "d.txt"};
+    EXPECT_EQ(names(), directory);
+    select(*w, {1});  // c.txt
+    w->lvwZip_ColumnClick(0);
+    EXPECT_EQ(names(), (QStringList{"A.txt", "b.txt", "c.txt", "d.txt"}));
+    EXPECT_EQ(w->listModel().key(0), "File3");
+    EXPECT_TRUE(w->lvwZip()->header()->isSortIndicatorShown());
+    w->lvwZip_ColumnClick(0);
+    EXPECT_EQ(names(), (QStringList{"d.txt", "c.txt", "b.txt", "A.txt"}));
+    w->lvwZip_ColumnClick(0);
+    EXPECT_EQ(names(), directory);
+    EXPECT_FALSE(w->lvwZip()->header()->isSortIndicatorShown());
+    // By size, equal sizes in directory order; a new column starts ascending.
+    w->lvwZip_ColumnClick(1);
+    EXPECT_EQ(names(), (QStringList{"c.txt", "A.txt", "d.txt", "b.txt"}));
+    // The selection followed its row, and Extract maps rows back by their keys.
+    EXPECT_TRUE(w->lvwZip()->selectionModel()->isRowSelected(0));
+    onExtractTo([&](frmExtractTo& d) {
+        d.ICaptureBF_SelectionChanged((tmp.path() / "dest").string());
+        d.findChild<QPushButton*>("cmdExtract")->click();
+    });
+    w->cmdExtract_Click();
+    EXPECT_EQ(w->unzipObject()->LastIncludeList(), std::vector<std::string>{"c.txt"});
+    // Another archive is listed in its own order.
+    engine().script(entry("z.txt") + entry("y.txt"));
+    w->OpenZip(archive);
+    EXPECT_EQ(names(), (QStringList{"z.txt", "y.txt"}));
+}
+
 TEST_F(BrowserTest, NumbersAreNeverCutAndTimesShowMinutesOnly) {
     auto w = load(entry("small.txt", 10, 50) + entry("big.bin", 123456789, 1), archive);
     QHeaderView* header = w->lvwZip()->header();
@@ -430,6 +482,34 @@ TEST_F(BrowserTest, CancelledOrClosedDialogExtractsNothingAndKeepsOptions) {
     EXPECT_TRUE(w->isEnabled());
 }
 
+TEST_F(BrowserTest, WithoutRecentFoldersTheTreeStartsAtHomeSelectedAndNothingEmptyIsRemembered) {
+    auto w = load(kThree, archive);
+    std::string shownSelected;
+    onExtractTo([&](frmExtractTo& d) {
+        shownSelected = d.SelectedFolder();
+        d.findChild<QPushButton*>("cmdCancel")->click();
+    });
+    w->cmdExtract_Click();
+    EXPECT_EQ(shownSelected, QDir::homePath().toStdString());
+    // A recent folder that has gone is no start either.
+    w->m_cExtractMRU().Add((tmp.path() / "gone").string());
+    onExtractTo([&](frmExtractTo& d) {
+        shownSelected = d.SelectedFolder();
+        d.findChild<QPushButton*>("cmdCancel")->click();
+    });
+    w->cmdExtract_Click();
+    EXPECT_EQ(shownSelected, QDir::homePath().toStdString());
+    EXPECT_EQ(w->m_cExtractMRU().Count(), 1);
+}
+
+TEST_F(BrowserTest, TheOpenDialogHidesItsReadOnlyBox) {
+    auto w = load();
+    scripted.chooserAnswers.push_back(pw::ScriptedPlatform::ChooserAnswer::cancel());
+    w->cmdOpen_Click();
+    ASSERT_EQ(scripted.chooserRecords.size(), 1u);
+    EXPECT_TRUE(scripted.chooserRecords[0].flags & pw::OFN_HIDEREADONLY);
+}
+
 TEST_F(BrowserTest, ConfirmedOptionsGoToTheUnzipObjectAndTheRecentFolderStartsTheTree) {
     auto w = load(kThree, archive);
     const std::string dest = (tmp.path() / "dest").string();
@@ -438,7 +518,8 @@ TEST_F(BrowserTest, ConfirmedOptionsGoToTheUnzipObjectAndTheRecentFolderStartsTh
     onExtractTo([&](frmExtractTo& d) {
         auto* cbo = d.findChild<QComboBox*>("cboExtractTo");
         EXPECT_EQ(cbo->itemText(0).toStdString(), dest);
-        EXPECT_EQ(cbo->currentText(), "Combo1");
+        // The recent folder starts selected, so the field shows it.
+        EXPECT_EQ(cbo->currentText().toStdString(), dest);
         d.findChild<QCheckBox*>("chkUseFolderNames")->click();
         d.findChild<QCheckBox*>("chkOverwritePrompt")->click();
         cbo->setEditText(QString::fromStdString(dest));

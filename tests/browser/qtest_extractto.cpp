@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QFileSystemModel>
 #include <QLineEdit>
@@ -190,10 +191,53 @@ TEST_F(ExtractToTest, StartsWithRecentFoldersComboTextAndOptions) {
     EXPECT_FALSE(browse->Browsing());
 }
 
-TEST_F(ExtractToTest, ExtractBeforeAnySelectionGivesEmptyFolderNotCancelled) {
-    auto dlg = run([&](frmExtractTo& d) { child<QPushButton>(&d, "cmdExtract")->click(); });
-    EXPECT_FALSE(dlg->Cancelled());
+TEST_F(ExtractToTest, ExtractBeforeAnySelectionAsksForAFolderAndStaysOpen) {
+    bool stayedOpen = false;
+    auto dlg = run([&](frmExtractTo& d) {
+        child<QPushButton>(&d, "cmdExtract")->click();
+        stayedOpen = d.isVisible();
+        child<QPushButton>(&d, "cmdCancel")->click();
+    });
+    EXPECT_EQ(scripted.messageTexts(), std::vector<std::string>{"Choose a folder to extract to."});
+    EXPECT_TRUE(stayedOpen);
+    EXPECT_TRUE(dlg->Cancelled());
     EXPECT_EQ(dlg->SelectedFolder(), "");
+}
+
+TEST_F(ExtractToTest, ATypedFolderThatIsMissingIsMadeOnYesOnly) {
+    const std::string refused = folder(tmp, "no") + "/thanks", wanted = folder(tmp, "new") + "/place";
+    scripted.yesNoAnswers = {false, true};
+    bool openAfterNo = false;
+    auto dlg = run([&](frmExtractTo& d) {
+        auto* edit = child<QComboBox>(&d, "cboExtractTo")->lineEdit();
+        edit->clear();
+        QTest::keyClicks(edit, QString::fromStdString(refused));
+        child<QPushButton>(&d, "cmdExtract")->click();
+        openAfterNo = d.isVisible();
+        edit->clear();
+        QTest::keyClicks(edit, QString::fromStdString(wanted));
+        child<QPushButton>(&d, "cmdExtract")->click();
+    });
+    ASSERT_EQ(scripted.yesNoQuestions.size(), 2u);
+    EXPECT_NE(scripted.yesNoQuestions[1].find(wanted), std::string::npos);
+    EXPECT_TRUE(openAfterNo);
+    EXPECT_FALSE(fs::exists(refused));
+    EXPECT_TRUE(fs::is_directory(wanted));
+    EXPECT_FALSE(dlg->Cancelled());
+    EXPECT_EQ(dlg->SelectedFolder(), wanted);
+}
+
+TEST_F(ExtractToTest, LongRecentFoldersAreElidedInTheMiddleWithTheWholePathAsTooltip) {
+    const std::string longPath = "/" + std::string(40, 'a') + "/" + std::string(40, 'b') + "/end";
+    recent = {longPath};
+    run([&](frmExtractTo& d) {
+        auto* cbo = child<QComboBox>(&d, "cboExtractTo");
+        EXPECT_EQ(cbo->view()->textElideMode(), Qt::ElideMiddle);
+        EXPECT_EQ(cbo->itemData(0, Qt::ToolTipRole).toString().toStdString(), longPath);
+        cbo->setCurrentIndex(0);
+        EXPECT_EQ(cbo->toolTip().toStdString(), longPath);
+        child<QPushButton>(&d, "cmdCancel")->click();
+    });
 }
 
 TEST_F(ExtractToTest, TreeSelectionIsTheResultAndFillsTheCombo) {
@@ -231,6 +275,7 @@ TEST_F(ExtractToTest, RecentFolderCountsOnlyOnceTheArrowAppliesIt) {
 TEST_F(ExtractToTest, CheckBoxesSetTheOptions) {
     useFolderNames = true;
     auto dlg = run([&](frmExtractTo& d) {
+        d.ICaptureBF_SelectionChanged(folder(tmp, "one"));
         child<QCheckBox>(&d, "chkUseFolderNames")->click();
         child<QCheckBox>(&d, "chkOverwritePrompt")->click();
         child<QPushButton>(&d, "cmdExtract")->click();

@@ -243,6 +243,15 @@ TEST_F(BrowserSettingsTest, TheRecentMenuShowsAtMostFourEntriesNewestFirst) {
     EXPECT_FALSE(b.menu[4].checked);
 }
 
+TEST_F(BrowserSettingsTest, AnAmpersandInARecentArchiveIsShownAsItself) {
+    FakeBrowser b;
+    BrowserSettings s(b);
+    s.FileMRU().Add("/R&D.zip");
+    s.ShowMRU();
+    EXPECT_EQ(b.menu[3].caption, "&1) /R&&D.zip");
+    EXPECT_EQ(b.menu[3].tag, "/R&D.zip");
+}
+
 TEST_F(BrowserSettingsTest, LoadingShowsTheRecentMenuUnchecked) {
     saveSet(HKEY_CURRENT_USER, false, false, {"/one.zip", "/two.zip"}, {});
     FakeBrowser b;

@@ -59,6 +59,15 @@ TEST(cMRU, AddingAnItemAgainMovesItToTheFront) {
     EXPECT_EQ(items(m), (std::vector<std::string>{"B", "C", "A"}));
 }
 
+TEST(cMRU, AnEmptyTextIsNeverAdded) {
+    cMRU m;
+    m.Add("");
+    EXPECT_EQ(m.Count(), 0);
+    m.Add("A");
+    m.Add("");
+    EXPECT_EQ(items(m), (std::vector<std::string>{"A"}));
+}
+
 TEST(cMRU, DuplicatesAreFoundCaseSensitively) {
     cMRU m;
     m.Add("/data/Archive.zip");

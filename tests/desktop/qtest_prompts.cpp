@@ -121,6 +121,25 @@ TEST_F(Prompts, OverwriteLayoutInPixels) {
     EXPECT_FALSE(frm.ApplyToAll());
 }
 
+TEST_F(Prompts, OverwriteGrowsToShowALongPathUpToTwoThirdsOfTheScreen) {
+    frmOverwrite frm;
+    frm.TheCaption("Do you want to overwrite the existing copy of /home/user/" + std::string(60, 'd') + "/" +
+                   std::string(60, 'e') + "/" + std::string(60, 'f') + "/report.txt?");
+    whenModal([&](QWidget*) { frm.cmdCancel->click(); });
+    frm.ShowModal();
+    const int widest = frm.screen()->availableGeometry().width() * 2 / 3;
+    EXPECT_GT(frm.width(), 313);
+    EXPECT_LE(frm.width(), widest);
+    // All of the wrapped question fits its label, and the buttons sit below it.
+    const QRect label = frm.lblCaption->geometry();
+    const QRect needed = frm.lblCaption->fontMetrics().boundingRect(QRect(0, 0, label.width(), 1 << 20), Qt::TextWordWrap,
+                                                                   frm.lblCaption->text());
+    EXPECT_LE(needed.height(), label.height());
+    EXPECT_LE(needed.width(), label.width());
+    EXPECT_GT(frm.cmdYes->y(), label.bottom());
+    EXPECT_LT(frm.chkAllFiles->geometry().bottom(), frm.height());
+}
+
 TEST_F(Prompts, OverwriteTitleFromSettingsOrDefault) {
     frmOverwrite a;
     a.Form_Load();
