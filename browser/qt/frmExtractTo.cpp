@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QAbstractItemView>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QWindow>
@@ -23,6 +24,28 @@
 #include "platform/Platform.h"
 
 namespace {
+
+// The folder field: while it is not being edited, a path too long for it is
+// shown with its middle elided, so its start and its last folder both show.
+// Only the painting changes; the text itself stays the whole path.
+class ElidingLineEdit : public QLineEdit {
+public:
+    using QLineEdit::QLineEdit;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        const QRect area = contentsRect().adjusted(3, 0, -3, 0);
+        if (hasFocus() || fontMetrics().horizontalAdvance(text()) <= area.width()) {
+            QLineEdit::paintEvent(event);
+            return;
+        }
+        QPainter painter(this);
+        painter.fillRect(rect(), palette().brush(isEnabled() ? QPalette::Base : QPalette::Window));
+        painter.setPen(palette().color(isEnabled() ? QPalette::Text : QPalette::PlaceholderText));
+        painter.drawText(area, Qt::AlignVCenter | Qt::AlignLeft,
+                         fontMetrics().elidedText(text(), Qt::ElideMiddle, area.width()));
+    }
+};
 
 // Layout is designed in twips at 96 pixels per inch (15 twips a pixel).
 int px(int twips) { return (twips + 7) / 15; }
@@ -55,6 +78,7 @@ frmExtractTo::frmExtractTo(QWidget* opener) : QDialog(nullptr), m_opener(opener)
     cboExtractTo = new QComboBox(this);
     cboExtractTo->setObjectName("cboExtractTo");
     cboExtractTo->setEditable(true);
+    cboExtractTo->setLineEdit(new ElidingLineEdit(cboExtractTo));
     cboExtractTo->setInsertPolicy(QComboBox::NoInsert);
     cboExtractTo->setGeometry(twipRect(60, 300, 2115, 315));
     // Long folders in the list keep their start and their last folder.
