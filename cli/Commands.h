@@ -7,6 +7,7 @@
 
 #include "control/ctlPackwell.h"
 #include "platform/ConsolePlatform.h"
+#include "platform/Outcome.h"
 
 namespace pw::cli {
 
@@ -27,9 +28,13 @@ private:
     std::unique_ptr<ctlPackwell> control_;
 };
 
+// One line on stderr per entry that did not come out as asked, after the
+// control's own message: "packwell: NAME: WHAT: REASON".
+void reportFailures(const OutcomeList& outcomes);
+
 void addSpanCommands(CLI::App& app, Context& ctx);     // split, join
-void addZipCommands(CLI::App& app, Context& ctx);      // zip, zip-folder, add, zip-files, add-files
-void addUnzipCommands(CLI::App& app, Context& ctx);    // list, unzip
+void addZipCommands(CLI::App& app, Context& ctx);      // zip, zip-folder, add, zip-files, add-files, delete
+void addUnzipCommands(CLI::App& app, Context& ctx);    // list, unzip, test
 void addRegistryCommands(CLI::App& app, Context& ctx); // reg
 void addBrowseCommands(CLI::App& app, Context& ctx);   // browse
 void addSampleCommands(CLI::App& app, Context& ctx);   // samples

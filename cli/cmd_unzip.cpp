@@ -1,6 +1,8 @@
 // packwell list / packwell unzip: the control's listing and direct
 // extraction (with its folder names, entry selection and password additions).
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -12,6 +14,7 @@
 #include "platform/OleDate.h"
 #include "platform/Text.h"
 #include "platform/Outcome.h"
+#include "unzip/cUnzip.h"
 
 namespace pw::cli {
 
@@ -103,10 +106,106 @@ void appendMinuteText(std::string& out, double date) {
     appendPadded(out, p.minute, 2);
 }
 
+// The share of the size that compression saved, in percent rounded to the
+// nearest, as unzip -v shows it (negative when the entry grew).
+long long savedPercent(std::uint64_t size, std::uint64_t packed) {
+    if (size == 0) return 0;
+    const long double saved = 100.0L - 100.0L * static_cast<long double>(packed) / static_cast<long double>(size);
+    return std::llround(saved);
+}
+
+void appendAligned(std::string& out, const std::string& text, std::size_t width, bool right) {
+    const std::size_t n = charCount(text);
+    if (right && n < width) out.append(width - n, ' ');
+    out += text;
+    if (!right && n < width) out.append(width - n, ' ');
+}
+
+// `packwell list --verbose`: unzip -v's table with the true sizes, an
+// encryption column, and the totals line.
+void printVerbose(const ctlPackwell& c) {
+    struct Row {
+        std::string size, packed, saved, method, date, crc, encrypted, path;
+    };
+    const std::int32_t count = c.ListCount();
+    std::vector<Row> rows;
+    rows.reserve(static_cast<std::size_t>(count));
+    std::uint64_t totalSize = 0, totalPacked = 0;
+    auto number = [](std::uint64_t v) {
+        std::string t;
+        appendNumber(t, v);
+        return t;
+    };
+    auto percent = [](long long v) { return std::to_string(v) + "%"; };
+    for (std::int32_t i = 1; i <= count; ++i) {
+        const ctlListing r = c.getListFiles(i);
+        const std::uint64_t size = c.getListFileSize64(i), packed = c.getListFilePackedSize64(i);
+        totalSize += size;
+        totalPacked += packed;
+        Row row{number(size), number(packed), percent(savedPercent(size, packed)), c.getListFileMethod(i), {}, {},
+                c.getListFileEncrypted(i) ? "yes" : "no", {}};
+        appendMinuteText(row.date, r.FileDate);
+        char crc[9];
+        std::snprintf(crc, sizeof crc, "%08x", static_cast<unsigned>(c.getListFileCRC(i)));
+        row.crc = crc;
+        appendEscaped(row.path, cUnzip::EntryPath(r.FileDirectory, r.FileName));
+        rows.push_back(std::move(row));
+    }
+    const std::string sizeTotal = number(totalSize), packedTotal = number(totalPacked),
+                      savedTotal = percent(savedPercent(totalSize, totalPacked)),
+                      files = std::to_string(count) + (count == 1 ? " file" : " files");
+    std::size_t wSize = std::max<std::size_t>(8, sizeTotal.size()), wPacked = std::max<std::size_t>(8, packedTotal.size()),
+                wSaved = std::max<std::size_t>(4, savedTotal.size()), wMethod = 6;
+    for (const Row& r : rows) {
+        wSaved = std::max(wSaved, r.saved.size());
+        wMethod = std::max(wMethod, charCount(r.method));
+    }
+    // Date and time (16), CRC (8) and the mark (3) have fixed widths.
+    auto line = [&](const std::string& size, const std::string& method, const std::string& packed,
+                    const std::string& saved, const std::string& date, const std::string& crc,
+                    const std::string& enc, const std::string& path) {
+        std::string out;
+        appendAligned(out, size, wSize, true);
+        out += "  ";
+        appendAligned(out, method, wMethod, false);
+        out += "  ";
+        appendAligned(out, packed, wPacked, true);
+        out += ' ';
+        appendAligned(out, saved, wSaved, true);
+        out += "  ";
+        appendAligned(out, date, 16, false);
+        out += "  ";
+        appendAligned(out, crc, 8, false);
+        out += "  ";
+        appendAligned(out, enc, 3, false);
+        out += "  ";
+        out += path;
+        while (!out.empty() && out.back() == ' ') out.pop_back();
+        out += '\n';
+        return out;
+    };
+    auto dashes = [](std::size_t n) { return std::string(n, '-'); };
+    std::string block = line("Length", "Method", "Size", "Cmpr", "Date       Time", "CRC-32", "Enc", "Name");
+    block += line(dashes(wSize), dashes(wMethod), dashes(wPacked), dashes(wSaved), dashes(16), dashes(8), dashes(3),
+                  dashes(4));
+    for (const Row& r : rows) {
+        block += line(r.size, r.method, r.packed, r.saved, r.date, r.crc, r.encrypted, r.path);
+        if (block.size() >= (1 << 16)) {
+            std::cout.write(block.data(), static_cast<std::streamsize>(block.size()));
+            block.clear();
+        }
+    }
+    block += line(dashes(wSize), "", dashes(wPacked), dashes(wSaved), "", "", "", dashes(files.size()));
+    block += line(sizeTotal, "", packedTotal, savedTotal, "", "", "", files);
+    std::cout.write(block.data(), static_cast<std::streamsize>(block.size()));
+    std::cout.flush();
+}
+
 struct UnzipOptions {
     std::string archive, folder, answer, passwordFile;
     std::vector<std::string> entries;
     bool prompt = false, folderNames = false;
+    ctlPackwell::UnzipOptions members;  // the cUnzip options the control applies
 };
 
 // The overwrite answer of the command line, for when there is no terminal,
@@ -133,16 +232,6 @@ bool prepareAnswers(Context& ctx, const UnzipOptions& o, std::string& password) 
     return true;
 }
 
-// One line per entry that did not come out: "packwell: NAME: WHAT: REASON".
-void reportFailures(const OutcomeList& outcomes) {
-    for (const auto& e : outcomes.entries()) {
-        if (isSuccess(e.kind)) continue;
-        std::cerr << "packwell: " << e.name << ": " << outcomeText(e.kind);
-        if (!e.reason.empty() && e.reason != outcomeText(e.kind)) std::cerr << ": " << e.reason;
-        std::cerr << "\n";
-    }
-}
-
 void runUnzip(Context& ctx, const UnzipOptions& o) {
     std::string password;
     if (!prepareAnswers(ctx, o, password)) {
@@ -155,27 +244,60 @@ void runUnzip(Context& ctx, const UnzipOptions& o) {
         c.UnzipPassword(password);
         c.UnzipFolderNames(o.folderNames);
         c.UnzipEntries(o.entries);
+        c.unzipOptions(o.members);
         ok = c.UnzipDirectly(o.archive, o.folder, o.prompt);
     });
     reportFailures(ctx.control().UnzipOutcomes());
     ctx.result(ok);
 }
 
+void runTest(Context& ctx, const UnzipOptions& o) {
+    std::string password;
+    if (!prepareAnswers(ctx, o, password)) {
+        ctx.exitCode = kFailed;
+        return;
+    }
+    bool ok = false;
+    trapFailures([&] {
+        ctlPackwell& c = ctx.control();
+        c.UnzipPassword(password);
+        ok = c.TestZipFile(o.archive);
+    });
+    reportFailures(ctx.control().TestOutcomes());
+    ctx.result(ok);
+}
+
 }  // namespace
+
+// Outside the namespace above: the zip commands report with it too.
+void reportFailures(const OutcomeList& outcomes) {
+    for (const auto& e : outcomes.entries()) {
+        if (isSuccess(e.kind)) continue;
+        std::cerr << "packwell: " << e.name << ": " << outcomeText(e.kind);
+        if (!e.reason.empty() && e.reason != outcomeText(e.kind)) std::cerr << ": " << e.reason;
+        std::cerr << "\n";
+    }
+    std::cerr << std::flush;
+}
 
 void addUnzipCommands(CLI::App& app, Context& ctx) {
     auto archive = std::make_shared<std::string>();
     CLI::App* list = app.add_subcommand("list", "List an archive's files: one line each, TAB-separated: name, size, "
                                                 "packed size, folder, date (YYYY-MM-DD HH:MM), ratio in percent. In names, "
                                                 "the backslash and control characters are escaped (\\\\, \\n, \\t, \\xHH).");
+    auto verbose = std::make_shared<bool>(false);
     list->add_option("ARCHIVE", *archive, "The zip archive")->required();
+    list->add_flag("--verbose,-v", *verbose,
+                   "One aligned row per entry instead, as unzip -v shows them: size, method, packed size, the share "
+                   "saved, date and time, CRC-32, whether it is encrypted, and the path; then the totals");
     list->footer("Example: packwell list backup.zip\nExit status 1 when the archive is missing, empty or unreadable.");
-    list->callback([&ctx, archive] {
+    list->callback([&ctx, archive, verbose] {
         bool ok = false;
         trapFailures([&] {
             ctlPackwell& c = ctx.control();
             ok = c.ListFilesFromZip(*archive);
             if (!ok) return;
+            if (*verbose) return printVerbose(c);
             // Lines are gathered into blocks and written with one call each:
             // stream insertion per field cost a third of a 100,000-entry listing.
             std::string block;
@@ -227,7 +349,27 @@ void addUnzipCommands(CLI::App& app, Context& ctx) {
         "Exit status 1 when an entry asked for did not come out (refused as unsafe, no or wrong password, damaged, "
         "not found, not written); one line on stderr names each with its reason. Files kept by an answer of no or "
         "none, or because overwriting was not asked for, do not count as failures.");
+    unzip->add_flag("--only-newer", o->members.ExtractOnlyNewer,
+                    "Keep an existing file that is not older than its entry, without asking");
+    unzip->add_flag("--spaces-to-underscores", o->members.SpaceToUnderScore,
+                    "Write blanks in the entries' names as underscores");
+    unzip->add_flag("--case-sensitive", o->members.CaseSensitiveFileNames,
+                    "An ENTRY names only the entry of exactly that letter case (default: an ENTRY that names "
+                    "none exactly names one that differs from it only in case)");
+    unzip->add_flag("--convert-crlf", o->members.ConvertCRToCRLF,
+                    "Write text entries with their CR-LF and lone CR line ends as LF");
     unzip->callback([&ctx, o] { runUnzip(ctx, *o); });
+
+    auto t = std::make_shared<UnzipOptions>();
+    CLI::App* test = app.add_subcommand("test", "Check every entry of an archive (its data and CRC) without "
+                                                "writing anything (cUnzip TestZip)");
+    test->add_option("ARCHIVE", t->archive, "The zip archive")->required();
+    test->add_option("--password-file", t->passwordFile,
+                     "Read the password for encrypted entries from the first line of this file");
+    test->footer("Example: packwell test backup.zip\n"
+                 "Exit status 0 when every entry checks out, 1 otherwise; one line on stderr names each bad entry "
+                 "with its reason.");
+    test->callback([&ctx, t] { runTest(ctx, *t); });
 }
 
 }  // namespace pw::cli

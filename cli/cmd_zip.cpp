@@ -1,7 +1,8 @@
-// packwell zip, zip-folder, add, zip-files, add-files: the control's zip
-// operations. With --password-file or --zipcrypto the control encrypts
+// packwell zip, zip-folder, add, zip-files, add-files, delete: the control's
+// zip operations. With --password-file or --zipcrypto the control encrypts
 // (ctlPackwell::zipEncryption), with the password read up front from the file
-// or the terminal. The exit status is the operation's result.
+// or the terminal; the update, folder-entry, hidden-file and line-end options
+// go to ctlPackwell::zipOptions. The exit status is the operation's result.
 #include <unistd.h>
 
 #include <filesystem>
@@ -27,6 +28,7 @@ struct ZipArgs {
     std::string passwordFile;
     bool zipCrypto = false;
     std::vector<std::string> selection;  // chooser answers given on the command line
+    ctlPackwell::ZipOptions options;
     bool encrypted() const { return zipCrypto || !passwordFile.empty(); }
 };
 
@@ -94,19 +96,6 @@ std::string readPassword(ConsolePlatform& console, const std::string& path) {
     return line;
 }
 
-// One line on stderr per entry or name that did not come out as asked, after
-// the control's own message.
-void printEntryFailures(const ctlPackwell& c) {
-    if (!c.zipObject()) return;
-    for (const auto& e : c.zipObject()->Outcomes().entries()) {
-        if (isSuccess(e.kind)) continue;
-        std::cerr << "packwell: " << e.name << ": " << outcomeText(e.kind);
-        if (!e.reason.empty() && e.reason != outcomeText(e.kind)) std::cerr << ": " << e.reason;
-        std::cerr << '\n';
-    }
-    std::cerr << std::flush;
-}
-
 enum class Op { One, Folder, Add, Files, AddFiles };
 
 // A relative path on the command line means the shell's folder, also after
@@ -130,6 +119,7 @@ void run(Op op, ZipArgs a, Context& ctx) {
         ctx.console.presetFiles.push_back(paths);
     }
     ctlPackwell& c = ctx.control();
+    c.zipOptions(a.options);
     if (a.encrypted()) {
         c.zipEncryption(a.zipCrypto ? ctlPackwell::ZipEncryption::Traditional : ctlPackwell::ZipEncryption::Aes256);
         bool failed = false;
@@ -149,7 +139,7 @@ void run(Op op, ZipArgs a, Context& ctx) {
     case Op::AddFiles: ok = c.addFilesToZip_with_dialog(a.archive, 0, a.keepFolder); break;
     }
     screen.endLine();
-    if (!ok) printEntryFailures(c);
+    if (!ok && c.zipObject()) reportFailures(c.zipObject()->Outcomes());
     ctx.result(ok);
 }
 
@@ -161,6 +151,18 @@ void commonOptions(CLI::App* cmd, ZipArgs& a, bool dialog) {
     cmd->add_flag("--zipcrypto", a.zipCrypto,
                   "Encrypt with traditional zip encryption instead of AES-256, for old readers only "
                   "(it is weak); the password comes from --password-file or the terminal");
+    ctlPackwell::ZipOptions& o = a.options;
+    cmd->add_flag("--update", o.UpdateOnlyIfNewer,
+                  "Keep an entry of the archive that is not older than its file; new files are still added");
+    cmd->add_flag("--freshen", o.FreshenFiles,
+                  "Replace only entries whose files are newer, and add no new entries (the archive must exist)");
+    cmd->add_flag("--dir-entries", o.StoreDirectories,
+                  "Store an entry for each folder too (with --keep-folder)");
+    cmd->add_flag("--hidden", o.IncludeSystemAndHiddenFiles,
+                  "Take files and folders whose names start with \".\" too");
+    auto* toLf = cmd->add_flag("--crlf-to-lf", o.ConvertCRLFToLF, "Store text files with their CR-LF line ends as LF");
+    cmd->add_flag("--lf-to-crlf", o.ConvertLFToCRLF, "Store text files with their LF line ends as CR-LF")
+        ->excludes(toLf);
     if (dialog)
         cmd->add_option("--select", a.selection,
                         "Answer the file chooser with these paths (one folder) instead of asking")
@@ -208,6 +210,26 @@ void addZipCommands(CLI::App& app, Context& ctx) {
     commonOptions(addFiles, *args, true);
     addFiles->footer("Example: packwell add-files /tmp/picked.zip --select ~/c.txt");
     addFiles->callback([&ctx, args] { run(Op::AddFiles, *args, ctx); });
+
+    auto del = std::make_shared<std::pair<std::string, std::vector<std::string>>>();
+    auto* remove = app.add_subcommand("delete", "Delete entries from the existing ARCHIVE (cZip Delete)");
+    remove->add_option("ARCHIVE", del->first, "The existing zip archive")->required();
+    remove->add_option("ENTRY", del->second,
+                       "The entries to delete, named as stored (folder/name); \"*\" and \"?\" match any "
+                       "characters and any one character")
+        ->required();
+    remove->footer("Example: packwell delete backup.zip docs/old.txt 'tmp/*'\n"
+                   "Exit status 1 when an ENTRY names no entry (one line on stderr names it) or the archive "
+                   "was not written.");
+    remove->callback([&ctx, del] {
+        ZipConsole screen(ctx.console);
+        ScopedPlatform use(screen);
+        ctlPackwell& c = ctx.control();
+        const bool ok = c.zipDelete(absolute(del->first), del->second);
+        screen.endLine();
+        if (!ok && c.zipObject()) reportFailures(c.zipObject()->Outcomes());
+        ctx.result(ok);
+    });
 }
 
 }  // namespace pw::cli

@@ -82,6 +82,21 @@ const ctlPackwell::TrueSizes& ctlPackwell::listingSizes(std::int32_t nIndex) con
 std::uint64_t ctlPackwell::getListFileSize64(std::int32_t nIndex) const { return listingSizes(nIndex).size; }
 std::uint64_t ctlPackwell::getListFilePackedSize64(std::int32_t nIndex) const { return listingSizes(nIndex).packed; }
 
+// The details vector is filled with the table, so the sizes' index check
+// covers it too.
+std::string ctlPackwell::getListFileMethod(std::int32_t nIndex) const {
+    listingSizes(nIndex);
+    return m_aListingDetails.at(static_cast<std::size_t>(nIndex - 1)).method;
+}
+std::uint32_t ctlPackwell::getListFileCRC(std::int32_t nIndex) const {
+    listingSizes(nIndex);
+    return m_aListingDetails.at(static_cast<std::size_t>(nIndex - 1)).crc;
+}
+bool ctlPackwell::getListFileEncrypted(std::int32_t nIndex) const {
+    listingSizes(nIndex);
+    return m_aListingDetails.at(static_cast<std::size_t>(nIndex - 1)).encrypted;
+}
+
 void ctlPackwell::UserControl_Resize() {
     // Setting our own size resizes us again; the flag stops that second round.
     if (m_bResizing) return;

@@ -163,4 +163,69 @@ private:
 
     bool m_bResizing = false;
     std::function<void(int, int)> m_resizer;
+
+    // ===== Command-line host additions: C++ only, outside the dispatch table =====
+    // The members below let a host reach the zip and unzip objects' other
+    // members without building the objects itself; what they leave unset
+    // behaves as the operations above always did.
+public:
+    // Options the following zip operations (and zipDelete) give their new
+    // cZip, each named after the cZip member it sets.
+    struct ZipOptions {
+        bool UpdateOnlyIfNewer = false;             // keep entries that are not older than their files
+        bool FreshenFiles = false;                  // as UpdateOnlyIfNewer, and add no new entries
+        bool StoreDirectories = false;              // folder entries of their own (with folder names kept)
+        bool IncludeSystemAndHiddenFiles = false;   // names starting with "." too
+        bool ConvertCRLFToLF = false;               // text files: CR-LF becomes LF
+        bool ConvertLFToCRLF = false;               // text files: LF becomes CR-LF
+    };
+    const ZipOptions& zipOptions() const { return m_zipOptions; }
+    void zipOptions(const ZipOptions& options) { m_zipOptions = options; }
+    // Removes the entries that match `entrySpecs` (stored names, "*" and "?"
+    // allowed) from an existing archive through a new cZip in m_cZ (Delete).
+    // True only when every specification named an entry and the archive was
+    // written; zipObject()->Outcomes() tells each (NotFound for a
+    // specification that named none). Failures are shown as the zip
+    // operations show theirs; "Unable to find " for a missing archive.
+    bool zipDelete(const std::string& zipPath_and_Filename, const std::vector<std::string>& entrySpecs);
+
+    // Options the following UnzipDirectly calls give their new cUnzip, named
+    // after its members. CaseSensitiveFileNames also decides how UnzipEntries
+    // paths name entries: without it, a path that names no entry exactly
+    // names the one that differs from it only in letter case.
+    struct UnzipOptions {
+        bool ExtractOnlyNewer = false;        // keep existing files that are not older
+        bool SpaceToUnderScore = false;       // blanks in names become "_"
+        bool CaseSensitiveFileNames = false;  // entry names match in letter case only
+        bool ConvertCRToCRLF = false;         // text entries: CR-LF and lone CR become LF
+    };
+    const UnzipOptions& unzipOptions() const { return m_unzipOptions; }
+    void unzipOptions(const UnzipOptions& options) { m_unzipOptions = options; }
+    // Checks every entry of the archive without writing anything (cUnzip's
+    // TestZip), through a new cUnzip in m_cUnzip, offering UnzipPassword
+    // first for encrypted entries. True only when every entry checked out;
+    // otherwise a message names the archive and what failed, and
+    // TestOutcomes() tells each entry. "Unable to find " for a missing archive.
+    bool TestZipFile(const std::string& zip_path_name_file);
+    const pw::OutcomeList& TestOutcomes() const { return m_testOutcomes; }
+
+    // The compression method name, CRC-32 and encryption of listing record
+    // nIndex, which the published record has no room for. Error 9 as for
+    // getListFiles.
+    std::string getListFileMethod(std::int32_t nIndex) const;
+    std::uint32_t getListFileCRC(std::int32_t nIndex) const;
+    bool getListFileEncrypted(std::int32_t nIndex) const;
+
+private:
+    void applyZipOptions(cZip& z) const;
+    ZipOptions m_zipOptions;
+    UnzipOptions m_unzipOptions;
+    pw::OutcomeList m_testOutcomes;
+    struct ListingDetails {
+        std::string method;
+        std::uint32_t crc = 0;
+        bool encrypted = false;
+    };
+    std::vector<ListingDetails> m_aListingDetails;  // beside m_aListing, same indexes
+    // ===== End of the command-line host additions =====
 };

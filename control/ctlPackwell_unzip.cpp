@@ -34,6 +34,7 @@ bool ctlPackwell::ListFilesFromZip(const std::string& zip_path_name_file) {
     if (n == 0) {
         m_aListing.clear();
         m_aListingSizes.clear();
+        m_aListingDetails.clear();
         m_lListCount = 0;
         // An unreadable archive lists nothing, as an empty one does; say why.
         if (unzip->LastResult() > PK_WARN) {
@@ -47,6 +48,7 @@ bool ctlPackwell::ListFilesFromZip(const std::string& zip_path_name_file) {
     // as it was.
     std::vector<ctlListing> table(static_cast<std::size_t>(n));
     std::vector<TrueSizes> sizes(static_cast<std::size_t>(n));
+    std::vector<ListingDetails> details(static_cast<std::size_t>(n));
     for (std::int32_t i = 1; i <= n; ++i) {
         ctlListing& r = table[static_cast<std::size_t>(i - 1)];
         r.FileName = unzip->FileName(i);
@@ -56,9 +58,13 @@ bool ctlPackwell::ListFilesFromZip(const std::string& zip_path_name_file) {
         r.FileDirectory = unzip->FileDirectory(i);
         r.FileCompressionRatio = unzip->FileCompressionRatio(i);
         sizes[static_cast<std::size_t>(i - 1)] = {unzip->FileSize64(i), unzip->FilePackedSize64(i)};
+        details[static_cast<std::size_t>(i - 1)] = {unzip->FileCompressionMethod(i),
+                                                     static_cast<std::uint32_t>(unzip->FileCRC(i)),
+                                                     unzip->FileEncrypted(i)};
     }
     m_aListing = std::move(table);
     m_aListingSizes = std::move(sizes);
+    m_aListingDetails = std::move(details);
     m_lListCount = n;
     return true;
 }
@@ -87,6 +93,10 @@ bool ctlPackwell::UnzipDirectly(const std::string& Path_Filename_To_Unzip, const
     m_cUnzip->UnzipFolder(where_Path);
     m_cUnzip->PromptToOverwrite(Overwrite);
     m_cUnzip->UseFolderNames(m_bUnzipFolderNames);
+    m_cUnzip->ExtractOnlyNewer(m_unzipOptions.ExtractOnlyNewer);
+    m_cUnzip->SpaceToUnderScore(m_unzipOptions.SpaceToUnderScore);
+    m_cUnzip->CaseSensitiveFileNames(m_unzipOptions.CaseSensitiveFileNames);
+    m_cUnzip->ConvertCRToCRLF(m_unzipOptions.ConvertCRToCRLF);
     m_bUnzipPasswordOffered = false;
 
     const std::vector<std::string> missing = selectUnzipEntries();
@@ -108,21 +118,52 @@ bool ctlPackwell::UnzipDirectly(const std::string& Path_Filename_To_Unzip, const
 }
 
 // Marks the entries UnzipEntries named; returns the paths that name none.
+// A path names the entry of exactly that path; without case-sensitive names,
+// a path that names none so names the entries that differ from it only in
+// letter case, as the engine matches names.
 std::vector<std::string> ctlPackwell::selectUnzipEntries() {
     if (m_asUnzipEntries.empty()) return {};
     m_cUnzip->Directory();
+    const std::int32_t n = m_cUnzip->FileCount();
+    std::vector<std::string> paths;
+    paths.reserve(static_cast<std::size_t>(n));
+    for (std::int32_t i = 1; i <= n; ++i)
+        paths.push_back(cUnzip::EntryPath(m_cUnzip->FileDirectory(i), m_cUnzip->FileName(i)));
+    std::vector<bool> wanted(paths.size(), false);
     std::vector<std::string> missing;
-    std::vector<bool> found(m_asUnzipEntries.size(), false);
-    for (std::int32_t i = 1; i <= m_cUnzip->FileCount(); ++i) {
-        const std::string path = cUnzip::EntryPath(m_cUnzip->FileDirectory(i), m_cUnzip->FileName(i));
-        bool wanted = false;
-        for (std::size_t k = 0; k < m_asUnzipEntries.size(); ++k)
-            if (pw::replaceAll(m_asUnzipEntries[k], "\\", "/") == path) found[k] = wanted = true;
-        m_cUnzip->FileSelected(i, wanted);
+    for (const std::string& asked : m_asUnzipEntries) {
+        const std::string want = pw::replaceAll(asked, "\\", "/");
+        bool found = false;
+        for (std::size_t i = 0; i < paths.size(); ++i)
+            if (paths[i] == want) wanted[i] = found = true;
+        if (!found && !m_unzipOptions.CaseSensitiveFileNames)
+            for (std::size_t i = 0; i < paths.size(); ++i)
+                if (pw::equalsNoCase(paths[i], want)) wanted[i] = found = true;
+        if (!found) missing.push_back(asked);
     }
-    for (std::size_t k = 0; k < m_asUnzipEntries.size(); ++k)
-        if (!found[k]) missing.push_back(m_asUnzipEntries[k]);
+    for (std::int32_t i = 1; i <= n; ++i) m_cUnzip->FileSelected(i, wanted[static_cast<std::size_t>(i - 1)]);
     return missing;
+}
+
+bool ctlPackwell::TestZipFile(const std::string& zip_path_name_file) {
+    m_testOutcomes.clear();
+    if (!pw::isRegularFile(zip_path_name_file)) {
+        pw::platform().messageBox("Unable to find " + zip_path_name_file);
+        return false;
+    }
+    m_cUnzip = std::make_shared<cUnzip>();
+    m_cUnzip->PasswordRequest = [this](std::string& sPassword, bool& bCancel) {
+        m_cUnzip_PasswordRequest(sPassword, bCancel);
+    };
+    m_cUnzip->ZipFile(zip_path_name_file);
+    m_cUnzip->TestZip(true);
+    m_bUnzipPasswordOffered = false;
+    const bool ok = m_cUnzip->Unzip();
+    m_testOutcomes = m_cUnzip->Outcomes();
+    if (ok) return true;
+    std::string why = m_cUnzip->FailureText();
+    pw::platform().messageBox("Errors found in " + zip_path_name_file + (why.empty() ? "" : ": " + why));
+    return false;
 }
 
 void ctlPackwell::m_cUnzip_PasswordRequest(std::string& sPassword, bool& bCancel) {

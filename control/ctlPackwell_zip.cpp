@@ -73,10 +73,11 @@ void ctlPackwell::m_cZ_PasswordRequest(std::string& sPassword, bool& bCancel) {
 }
 
 // A new zip object in m_cZ, with its events connected and the host's
-// encryption choice.
+// options and encryption choice.
 void ctlPackwell::newZipObject() {
     m_cZ = std::make_shared<cZip>();
     m_cZ->Progress = [this](std::int32_t n, const std::string& m) { m_cZ_Progress(n, m); };
+    applyZipOptions(*m_cZ);
     if (m_zipEncryption == ZipEncryption::None) return;
     m_cZ->Encrypt(true);
     m_cZ->TraditionalEncryption(m_zipEncryption == ZipEncryption::Traditional);
@@ -164,6 +165,34 @@ bool ctlPackwell::addFileToZip(const std::string& Path_and_Filename_to_add, cons
         }
         newZipObject();
         configureAndZip(*m_cZ, zipPath_and_Filename, {Path_and_Filename_to_add}, keepFolder);
+        result = true;
+    });
+    return result;
+}
+
+void ctlPackwell::applyZipOptions(cZip& z) const {
+    z.UpdateOnlyIfNewer(m_zipOptions.UpdateOnlyIfNewer);
+    z.FreshenFiles(m_zipOptions.FreshenFiles);
+    z.StoreDirectories(m_zipOptions.StoreDirectories);
+    z.IncludeSystemAndHiddenFiles(m_zipOptions.IncludeSystemAndHiddenFiles);
+    z.ConvertCRLFToLF(m_zipOptions.ConvertCRLFToLF);
+    z.ConvertLFToCRLF(m_zipOptions.ConvertLFToCRLF);
+}
+
+bool ctlPackwell::zipDelete(const std::string& zipPath_and_Filename, const std::vector<std::string>& entrySpecs) {
+    bool result = false;
+    pw::trapFailures([&] {
+        if (!pw::isRegularFile(zipPath_and_Filename)) {
+            unableToFind(zipPath_and_Filename);
+            return;
+        }
+        newZipObject();
+        cZip& z = *m_cZ;
+        z.ZipFile(zipPath_and_Filename);
+        z.ClearFileSpecs();
+        for (const auto& s : entrySpecs) z.AddFileSpec(s);
+        z.Delete();
+        requireSucceeded(z);
         result = true;
     });
     return result;

@@ -322,15 +322,19 @@ private:
         return ZE_OK;
     }
 
-    // The first specification that names `entry`, or -1.
-    int deleteMatch(const std::string& entry) const {
+    // Whether `entry` is named by some specification; marks every one that
+    // names it, so a specification whose entries an earlier one also named
+    // is not reported as matching nothing.
+    bool deleteMatch(const std::string& entry, std::vector<bool>& specUsed) const {
+        bool named = false;
         for (std::size_t i = 0; i < specs_.size(); ++i) {
             std::string s = storedName(specs_[i]);
             if (s.empty()) continue;
-            if (entry == s || entry == s + "/" || matchName(s, entry)) return static_cast<int>(i);
-            if (st_.opt.fRecurse && entry.compare(0, s.size() + 1, s + "/") == 0) return static_cast<int>(i);
+            if (entry == s || entry == s + "/" || matchName(s, entry) ||
+                (st_.opt.fRecurse && entry.compare(0, s.size() + 1, s + "/") == 0))
+                named = specUsed[i] = true;
         }
-        return -1;
+        return named;
     }
 
     int32_t deleteEntries() {
@@ -340,9 +344,7 @@ private:
         std::vector<bool> specUsed(specs_.size(), false);
         for (zip_int64_t i = 0; i < n; ++i) {
             const char* name = zip_get_name(za_.get(), static_cast<zip_uint64_t>(i), 0);
-            int spec = name ? deleteMatch(name) : -1;
-            if (spec < 0) continue;
-            specUsed[static_cast<std::size_t>(spec)] = true;
+            if (!name || !deleteMatch(name, specUsed)) continue;
             if (st_.fn.service && st_.fn.service(name, static_cast<uint32_t>(std::strlen(name) + 1)) == 1) {
                 print("zip error: stopped; the archive was not changed");
                 return ZE_ABORT;
