@@ -134,6 +134,10 @@ f.write(struct.pack("<4sHHHHIIH", b"PK\5\6", 0, 0, 0xFFFF, 0xFFFF, 0xFFFFFFFF, 0
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out.rfind("big1.bin\t2800000000\t2800000000\t\t", 0), 0u) << r.out;
     EXPECT_NE(r.out.find("\nbig2.bin\t5000000000\t4400000000\t\t"), std::string::npos) << r.out;
+    r = pwtest::run(pwtest::packwellProgram(), {"list", "--verbose", zip});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("\n5000000000  Deflated  4400000000  12%  "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\n7800000005            7200000005   8%  "), std::string::npos) << r.out;
 }
 
 }  // namespace
