@@ -350,7 +350,8 @@ void addUnzipCommands(CLI::App& app, Context& ctx) {
         "not found, not written); one line on stderr names each with its reason. Files kept by an answer of no or "
         "none, or because overwriting was not asked for, do not count as failures.");
     unzip->add_flag("--only-newer", o->members.ExtractOnlyNewer,
-                    "Keep an existing file that is not older than its entry, without asking");
+                    "Keep an existing file that is not older than its entry, without asking; an older one is "
+                    "still kept unless --prompt lets you overwrite it");
     unzip->add_flag("--spaces-to-underscores", o->members.SpaceToUnderScore,
                     "Write blanks in the entries' names as underscores");
     unzip->add_flag("--case-sensitive", o->members.CaseSensitiveFileNames,
