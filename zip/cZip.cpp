@@ -56,6 +56,7 @@ std::int32_t cZip::run() {
     std::shared_ptr<mZip::ZipRunObject> self = weak_from_this().lock();
     if (!self) self = std::shared_ptr<mZip::ZipRunObject>(this, [](mZip::ZipRunObject*) {});
     m_lLastResult = -1;
+    m_bLastRunDeleted = m_tZipOptions.fDeleteEntries != 0;
     m_lLastResult = mZip::RunZip(self, m_tZipOptions, m_asFileSpecs, m_lFileSpecCount, &m_outcomes);
     return m_lLastResult;
 }

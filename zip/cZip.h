@@ -102,7 +102,9 @@ public:
     bool Succeeded() const { return mZip::RunSucceeded(m_lLastResult, m_outcomes); }
     // Why the last run did not succeed: the archive not written, or written
     // without the files named (mZip::RunError).
-    pw::Error RunError() const { return mZip::RunError(m_lLastResult, m_sZipFile, m_outcomes, m_sLastMessage); }
+    pw::Error RunError() const {
+        return mZip::RunError(m_lLastResult, m_sZipFile, m_outcomes, m_sLastMessage, m_bLastRunDeleted);
+    }
 
     // The engine record as the properties left it.
     const ZipOptionRecord& OptionRecord() const { return m_tZipOptions; }
@@ -130,4 +132,5 @@ private:
     std::int32_t m_lLastResult = 0;
     std::string m_sLastMessage;
     pw::OutcomeList m_outcomes;
+    bool m_bLastRunDeleted = false;  // the last run was a Delete (for RunError's wording)
 };

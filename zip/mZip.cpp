@@ -242,15 +242,17 @@ int numberOfCode(std::int32_t code) {
 }  // namespace
 
 pw::Error RunError(std::int32_t code, const std::string& archive, const pw::OutcomeList& outcomes,
-                   const std::string& lastMessage) {
+                   const std::string& lastMessage, bool deleting) {
     const pw::EntryOutcome* first = firstFailure(outcomes);
     const int number = first ? numberOf(*first) : numberOfCode(code);
     const std::string why = outcomes.failureSummary();
     std::string text;
     if (code == ZE_OK || code == ZE_OPEN) {
         const std::size_t n = outcomes.failures();
-        text = "The archive " + archive + " was written without " +
-               (n == 0 ? std::string("some") : std::to_string(n)) + " of the named files";
+        const std::string count = n == 0 ? std::string("some") : std::to_string(n);
+        text = deleting ? "The archive " + archive + " was written, but " + count + " of the entries named " +
+                              (n == 1 ? "was" : "were") + " not in it"
+                        : "The archive " + archive + " was written without " + count + " of the named files";
         if (!why.empty()) text += ": " + why;
     } else {
         text = "The archive " + archive + " was not written: " + ResultText(code) + " (zip engine result " +

@@ -50,13 +50,15 @@ bool RunSucceeded(std::int32_t code, const pw::OutcomeList& outcomes);
 // The failure of a run that did not succeed, in two kinds:
 // - the archive was not written: "The archive X was not written: <reason>";
 // - it was written without some of what was asked for: "The archive X was
-//   written without N of the named files: a.txt (could not be read: ...)".
+//   written without N of the named files: a.txt (could not be read: ...)",
+//   or for a delete run (`deleting`) "The archive X was written, but N of
+//   the entries named were not in it: ...".
 // The number is the classic one of the first failed entry's errno (53 not
 // found, 70 permission denied, 61 disk full, pw::fileError), else of the
 // result code (53 nothing found, 75 file access, 7 memory, 5 otherwise).
 // `lastMessage` (the engine's last line) is added only when no entry says why.
 pw::Error RunError(std::int32_t code, const std::string& archive, const pw::OutcomeList& outcomes,
-                   const std::string& lastMessage = "");
+                   const std::string& lastMessage = "", bool deleting = false);
 
 // Engine text to message text: only for 1 < byteCount < 32000 does it give
 // (in `out`) the counted bytes cut at their first NUL and return true; for any

@@ -72,6 +72,12 @@ TEST_F(ControlUnzipTest, ListingFillsTheTableInArchiveOrder) {
     EXPECT_EQ(c.getListFilePackedSize64(1), 450u);
     EXPECT_EQ(errorNumberOf([&] { c.getListFilePackedSize64(0); }), 9);
     EXPECT_EQ(errorNumberOf([&] { c.getListFileSize64(4); }), 9);
+    EXPECT_EQ(c.getListFileMethod(1), "Deflated");
+    EXPECT_EQ(c.getListFileCRC(3), 1u);
+    EXPECT_FALSE(c.getListFileEncrypted(2));
+    EXPECT_EQ(errorNumberOf([&] { c.getListFileMethod(0); }), 9);
+    EXPECT_EQ(errorNumberOf([&] { c.getListFileCRC(4); }), 9);
+    EXPECT_EQ(errorNumberOf([&] { c.getListFileEncrypted(4); }), 9);
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(engine().last().zipFN, archive);
 }
