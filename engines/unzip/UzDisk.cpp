@@ -6,6 +6,8 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -44,13 +46,20 @@ Dir FolderTree::open(const std::vector<std::string>& parts, bool create, std::st
     Dir parent = open(parentParts, create, reason);
     if (!parent) return nullptr;
     const std::string& name = parts.back();
+    // Mostly the folder is new: making it first saves the failing open.
+    // mkdirat never follows a link (a link of that name is EEXIST), and the
+    // open below refuses one.
+    bool created = false;
+    int mkErr = 0;
+    if (create) {
+        if (::mkdirat(parent->fd(), name.c_str(), 0777) == 0) created = true;
+        else if (errno != EEXIST) mkErr = errno;
+    }
     int fd = ::openat(parent->fd(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0 && errno == ENOENT && create) {
-        if (::mkdirat(parent->fd(), name.c_str(), 0777) != 0 && errno != EEXIST) {
-            reason = "cannot create folder " + key + ": " + errnoText(errno);
-            return nullptr;
-        }
-        fd = ::openat(parent->fd(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT && mkErr) {
+        reason = "cannot create folder " + key + ": " + errnoText(mkErr);
+        errno = mkErr;
+        return nullptr;
     }
     if (fd < 0) {
         int err = errno;
@@ -65,37 +74,169 @@ Dir FolderTree::open(const std::vector<std::string>& parts, bool create, std::st
     }
     // Bound the number of folders held open; holders keep theirs alive.
     if (cache_.size() > 512) cache_.clear();
-    Dir d = std::make_shared<DirHandle>(fd);
+    Dir d = std::make_shared<DirHandle>(fd, created);
     cache_[key] = d;
     return d;
 }
 
+mode_t currentUmask() {
+    static const mode_t mask = [] {
+        mode_t m = ::umask(022);
+        ::umask(m);
+        return m;
+    }();
+    return mask;
+}
+
 namespace {
 std::string tempName() {
+    static const int pid = static_cast<int>(::getpid());
     static std::atomic<unsigned> counter{0};
     char buf[64];
-    std::snprintf(buf, sizeof buf, ".pwuz-%d-%u.tmp", static_cast<int>(::getpid()), counter.fetch_add(1));
+    std::snprintf(buf, sizeof buf, ".pwuz-%d-%u.tmp", pid, counter.fetch_add(1));
     return buf;
+}
+
+// A file without a name is linked through /proc/self/fd (linkat's
+// AT_EMPTY_PATH needs a capability); without /proc it cannot be, so files
+// then get a temporary name from the start. BRIXUZIP_NAMED_TEMPS takes the
+// named way on purpose, so that the way of file systems without O_TMPFILE
+// is tested on every machine.
+bool canLinkAnonymous() {
+    static const bool can = ::access("/proc/self/fd", X_OK) == 0 && !std::getenv("BRIXUZIP_NAMED_TEMPS");
+    return can;
+}
+
+bool linkAnonymous(int fd, int dirFd, const char* name) {
+    char path[64];
+    std::snprintf(path, sizeof path, "/proc/self/fd/%d", fd);
+    return ::linkat(AT_FDCWD, path, dirFd, name, AT_SYMLINK_FOLLOW) == 0;
+}
+
+// A name no file in `dirFd` has, made by `make` (false with errno EEXIST
+// when taken).
+template <class Make>
+bool underFreshName(std::string& name, Make make) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = tempName();
+        if (make(name.c_str())) return true;
+        if (errno != EEXIST) return false;
+    }
+    errno = EEXIST;
+    return false;
+}
+
+bool closeChecked(TempFile& t) {
+    const int fd = t.fd;
+    t.fd = -1;
+    // close can report a write that failed late (network file systems).
+    return fd < 0 || ::close(fd) == 0;
+}
+
+// renameat that leaves an existing `to` alone (EEXIST) when `replace` is false.
+bool renameInto(int dirFd, const char* from, const char* to, bool replace) {
+    if (replace) return ::renameat(dirFd, from, dirFd, to) == 0;
+    if (::renameat2(dirFd, from, dirFd, to, RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) return false;
+    struct stat st;
+    if (::fstatat(dirFd, to, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return ::renameat(dirFd, from, dirFd, to) == 0;
 }
 }  // namespace
 
-bool createTemp(const Dir& dir, TempFile& out, std::string& reason) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string n = tempName();
-        int fd = ::openat(dir->fd(), n.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+bool createTemp(const Dir& dir, mode_t mode, TempFile& out, std::string& reason) {
+    mode &= 07777;
+    if (canLinkAnonymous() && !dir->noTmpfile.load(std::memory_order_relaxed)) {
+        int fd = ::openat(dir->fd(), ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
         if (fd >= 0) {
+            // Only bits the umask took away need setting again.
+            if ((mode & currentUmask()) != 0 && ::fchmod(fd, mode) != 0) {
+                const int err = errno;
+                ::close(fd);
+                reason = "cannot set the file's permissions: " + errnoText(err);
+                errno = err;
+                return false;
+            }
             out.dir = dir;
-            out.name = n;
+            out.name.clear();
             out.fd = fd;
             return true;
         }
-        if (errno != EEXIST) {
+        // No O_TMPFILE here (old kernel, or a file system without it).
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
             reason = "cannot create a file: " + errnoText(errno);
             return false;
         }
+        dir->noTmpfile.store(true, std::memory_order_relaxed);
     }
-    reason = "cannot create a temporary file";
-    return false;
+    // Named: readable by nobody else while it is being written.
+    int fd = -1;
+    std::string name;
+    if (!underFreshName(name, [&](const char* n) {
+            fd = ::openat(dir->fd(), n, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+            return fd >= 0;
+        })) {
+        reason = errno == EEXIST ? std::string("cannot create a temporary file")
+                                 : "cannot create a file: " + errnoText(errno);
+        return false;
+    }
+    if (::fchmod(fd, mode) != 0) {
+        const int err = errno;
+        ::close(fd);
+        ::unlinkat(dir->fd(), name.c_str(), 0);
+        reason = "cannot set the file's permissions: " + errnoText(err);
+        errno = err;
+        return false;
+    }
+    out.dir = dir;
+    out.name = name;
+    out.fd = fd;
+    return true;
+}
+
+bool publishTemp(TempFile& t, const std::string& leaf, bool replace) {
+    const int dirFd = t.dir->fd();
+    int err = 0;
+    if (t.anonymous()) {
+        if (!replace) {
+            if (!linkAnonymous(t.fd, dirFd, leaf.c_str())) {
+                err = errno;
+                if (err != EEXIST) discardTemp(t);
+                errno = err;
+                return false;
+            }
+            if (!closeChecked(t)) {
+                err = errno;
+                ::unlinkat(dirFd, leaf.c_str(), 0);
+                discardTemp(t);
+                errno = err;
+                return false;
+            }
+            t.dir.reset();
+            return true;
+        }
+        // A link never replaces: link under a fresh name, then rename over.
+        std::string name;
+        if (!underFreshName(name, [&](const char* n) { return linkAnonymous(t.fd, dirFd, n); })) {
+            err = errno;
+            discardTemp(t);
+            errno = err;
+            return false;
+        }
+        t.name = name;
+    }
+    if (!closeChecked(t) || !renameInto(dirFd, t.name.c_str(), leaf.c_str(), replace)) {
+        err = errno;
+        if (err != EEXIST || replace) discardTemp(t);
+        errno = err;
+        return false;
+    }
+    t.name.clear();
+    t.dir.reset();
+    return true;
 }
 
 bool createTempLink(const Dir& dir, const std::string& target, TempFile& out, std::string& reason) {

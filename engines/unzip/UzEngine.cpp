@@ -75,15 +75,6 @@ using ZipPtr = std::unique_ptr<zip_t, ZipCloser>;
 
 std::string toStr(const char* s) { return s ? std::string(s) : std::string(); }
 
-mode_t currentUmask() {
-    static const mode_t mask = [] {
-        mode_t m = ::umask(022);
-        ::umask(m);
-        return m;
-    }();
-    return mask;
-}
-
 // The caller's outcome callback (UZEXTRA), read only as far as the caller's
 // record reaches.
 class OutcomeReporter {
@@ -461,7 +452,7 @@ private:
             return r;
         }
         std::string reason;
-        if (!createTemp(dir, r.temp, reason)) {
+        if (!createTemp(dir, it.mode, r.temp, reason)) {
             r.decode.outcome = Outcome::WriteError;
             r.decode.err = errno;
             r.decode.reason = reason;
@@ -470,18 +461,13 @@ private:
         FileSink sink(r.temp.fd, opts_.naflag != 0);
         r.decode = decodeEntry(za, it.info, password, sink, limits_);
         if (r.decode.outcome == Outcome::Ok) {
-            ::fchmod(r.temp.fd, it.mode);
             struct timespec ts[2];
             ts[0].tv_sec = ts[1].tv_sec = it.mtime;
             ts[0].tv_nsec = ts[1].tv_nsec = 0;
             ::futimens(r.temp.fd, ts);
-            if (::close(r.temp.fd) != 0) {
-                r.decode.outcome = Outcome::WriteError;
-                r.decode.err = errno;
-                r.decode.reason = "write error: " + errnoText(errno);
-            }
-            r.temp.fd = -1;
         }
+        // The file stays open until it is published: one without a name
+        // is linked through its descriptor.
         if (r.decode.outcome != Outcome::Ok) discardTemp(r.temp);
         return r;
     }
@@ -519,6 +505,10 @@ private:
 
     // Whether work on an entry whose target exists would certainly be thrown away.
     bool certainlyKept(const Item& it, const Dir& dir) {
+        // A folder this run made holds only this run's files; a name the
+        // archive has twice is settled when it is placed.
+        if (dir->created()) return false;
+        if (!opts_.ExtractOnlyNewer && (opts_.noflag || answeredAll_)) return false;
         struct stat st;
         if (!existsAt(dir, it.leaf, st)) return false;
         if (S_ISDIR(st.st_mode)) return false;  // reported at commit
@@ -738,31 +728,37 @@ private:
         return 0;
     }
 
-    // Renames a checked file onto its name, unless the name is to be kept.
+    // Gives a checked file its name, unless the name is to be kept.
     int32_t place(const Item& it, const Dir& dir, JobResult& r) {
-        struct stat st;
-        if (existsAt(dir, it.leaf, st)) {
-            if (S_ISDIR(st.st_mode)) {
-                discardTemp(r.temp);
-                error("  error:  " + it.display + ": a folder of that name exists");
-                outcome_(it.stored, BRIX_WRITE_FAILED, EISDIR, "a folder of that name exists");
-                ++errors_;
-                return 0;
+        // Where the name is free the file takes it at once; only an existing
+        // name needs the questions.
+        bool done = publishTemp(r.temp, it.leaf, false);
+        int err = errno;
+        if (!done && err == EEXIST) {
+            struct stat st;
+            if (existsAt(dir, it.leaf, st)) {
+                if (S_ISDIR(st.st_mode)) {
+                    discardTemp(r.temp);
+                    error("  error:  " + it.display + ": a folder of that name exists");
+                    outcome_(it.stored, BRIX_WRITE_FAILED, EISDIR, "a folder of that name exists");
+                    ++errors_;
+                    return 0;
+                }
+                if (!mayReplace(it, st)) {
+                    discardTemp(r.temp);
+                    return 0;
+                }
             }
-            if (!mayReplace(it, st)) {
-                discardTemp(r.temp);
-                return 0;
-            }
+            done = publishTemp(r.temp, it.leaf, true);
+            err = errno;
         }
-        if (::renameat(dir->fd(), r.temp.name.c_str(), dir->fd(), it.leaf.c_str()) != 0) {
-            int err = errno;
+        if (!done) {
             discardTemp(r.temp);
             error("  error:  " + it.display + ": cannot write: " + errnoText(err));
             outcome_(it.stored, BRIX_WRITE_FAILED, err, errnoText(err));
             ++errors_;
             return 0;
         }
-        r.temp.name.clear();
         ++extracted_;
         outcome_(it.stored, BRIX_DONE, 0, "extracted");
         if (it.kind == Kind::Link) info("    linking: " + it.display + " -> " + r.linkTarget);

@@ -95,6 +95,32 @@ TEST_F(UzExtract, ExistingFilesAreKeptAndReportedUnlessOverwriteAll) {
     EXPECT_TRUE(leftovers(out()).empty());
 }
 
+// A folder the run made itself holds nothing but the run's files, yet a
+// name the archive has twice must meet the first copy there.
+TEST_F(UzExtract, ANameTwiceInANewFolderIsKeptOrReplacedAsAsked) {
+    py(d(), R"(
+import warnings
+warnings.simplefilter('ignore')
+z = zipfile.ZipFile('t.zip', 'w')
+z.writestr('new/twice.txt', 'first')
+z.writestr('new/twice.txt', 'second')
+z.close()
+)");
+    Harness keep;
+    keep.dcl.ndflag = 1;
+    EXPECT_EQ(keep.extract(zipOf(), out()), PK_WARN) << keep.allPrints();
+    EXPECT_EQ(pwtest::readFile(o("new/twice.txt")), "first");
+    ASSERT_EQ(keep.outcomes.size(), 2u);
+    EXPECT_EQ(keep.outcomes[1].second, BRIX_KEPT);
+    std::filesystem::remove_all(out());
+    Harness all;
+    all.dcl.ndflag = 1;
+    all.dcl.noflag = 1;
+    EXPECT_EQ(all.extract(zipOf(), out()), PK_OK) << all.allPrints();
+    EXPECT_EQ(pwtest::readFile(o("new/twice.txt")), "second");
+    EXPECT_TRUE(leftovers(out()).empty());
+}
+
 TEST_F(UzExtract, ReplaceCallbackAnswersNoYesAllNone) {
     makeTree();
     auto reset = [&] {
@@ -181,11 +207,16 @@ i = zipfile.ZipInfo('tool.sh', (2001, 7, 14, 9, 30, 10)); i.create_system = 3; i
 z.writestr(i, '#!/bin/sh\n')
 i = zipfile.ZipInfo('ro.txt', (2001, 7, 14, 9, 30, 10)); i.create_system = 3; i.external_attr = (0o102444) << 16
 z.writestr(i, 'ro')
+i = zipfile.ZipInfo('shared.txt', (2001, 7, 14, 9, 30, 10)); i.create_system = 3; i.external_attr = (0o100666) << 16
+z.writestr(i, 'w')
 z.close()
 )");
     Harness h;
     ASSERT_EQ(h.extract(zipOf(), out()), PK_OK) << h.allPrints();
     struct stat st;
+    // Bits the umask would take away are the archive's all the same.
+    ASSERT_EQ(::stat(o("shared.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0666u);
     ASSERT_EQ(::stat(o("tool.sh").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0755u);
     ASSERT_EQ(::stat(o("ro.txt").c_str(), &st), 0);
