@@ -61,6 +61,11 @@ struct Layout {
     std::uint64_t cdOffset = 0;  // as the end record says (add prefix for the file position)
     std::uint64_t cdSize = 0;
     std::uint64_t entries = 0;
+    // For readPlainDirectory: nothing in the end records that libzip would
+    // weigh (one end record in the tail, one disk, the comment reaching the
+    // file's end, zip64 values matching the classic ones).
+    bool plain = false;
+    std::uint16_t commentLength = 0;
 };
 
 bool readLayout(int fd, std::uint64_t size, Layout& out) {
@@ -94,6 +99,29 @@ bool readLayout(int fd, std::uint64_t size, Layout& out) {
         if (l.cdOffset + l.cdSize > cdEnd) return false;
         l.prefix = cdEnd - (l.cdOffset + l.cdSize);
         if (l.prefix > 0 && l.cdSize > 0 && !signatureAt(fd, l.cdOffset + l.prefix, "PK\1\2")) l.prefix = 0;
+        l.commentLength = static_cast<std::uint16_t>(e[20] | unsigned{e[21]} << 8);
+        const std::uint16_t count16 = static_cast<std::uint16_t>(e[8] | unsigned{e[9]} << 8);
+        const std::uint16_t total16 = static_cast<std::uint16_t>(e[10] | unsigned{e[11]} << 8);
+        const bool oneDisk = e[4] == 0 && e[5] == 0 && e[6] == 0 && e[7] == 0 && count16 == total16;
+        const bool zip64 = cdEnd != eocd;
+        auto agrees = [](std::uint64_t classic, std::uint64_t full, std::uint64_t allOnes) {
+            return classic == allOnes || classic == full;
+        };
+        bool plain = oneDisk && l.prefix == 0 && eocd + 22 + l.commentLength == size;
+        if (zip64) {
+            unsigned char rec[56];
+            plain = plain && readAt(fd, cdEnd, rec, sizeof rec) && le32(rec + 16) == 0 && le32(rec + 20) == 0 &&
+                    le64(rec + 24) == le64(rec + 32) && le64(rec + 4) == 44 && agrees(total16, l.entries, 0xFFFF) &&
+                    agrees(le32(e + 12), l.cdSize, 0xFFFFFFFFu) && agrees(le32(e + 16), l.cdOffset, 0xFFFFFFFFu);
+        }
+        // A second end signature in the tail (inside the comment, say) leaves
+        // libzip a choice to make; a comment beyond printable ASCII, a
+        // conversion (its length is the converted text's).
+        for (std::size_t k = 0; plain && k + 4 <= tail.size(); ++k)
+            if (k != i && std::memcmp(tail.data() + k, "PK\5\6", 4) == 0) plain = false;
+        for (std::size_t k = i + 22; plain && k < tail.size(); ++k)
+            if (tail[k] < 0x20 || tail[k] > 0x7E) plain = false;
+        l.plain = plain;
         out = l;
         return true;
     }
@@ -240,7 +268,141 @@ zip_t* openAdjusted(const std::string& path) {
     return za;
 }
 
+// The central directory in blocks, each record whole in the buffer.
+class DirectoryBlocks {
+public:
+    DirectoryBlocks(int fd, std::uint64_t start, std::uint64_t size) : fd_(fd), pos_(start), end_(start + size) {}
+    // `n` bytes at the cursor; nullptr past the directory's end or on a read error.
+    const unsigned char* need(std::size_t n) {
+        if (at_ + n <= have_) return buf_.data() + at_;
+        if (n > buf_.size()) return nullptr;
+        std::memmove(buf_.data(), buf_.data() + at_, have_ - at_);
+        have_ -= at_;
+        at_ = 0;
+        const std::uint64_t want = std::min<std::uint64_t>(buf_.size() - have_, end_ - pos_);
+        if (want && !readAt(fd_, pos_, buf_.data() + have_, static_cast<std::size_t>(want))) return nullptr;
+        pos_ += want;
+        have_ += static_cast<std::size_t>(want);
+        return n <= have_ ? buf_.data() : nullptr;
+    }
+    void skip(std::size_t n) { at_ += n; }
+    bool atEnd() const { return at_ == have_ && pos_ == end_; }
+
+private:
+    int fd_;
+    std::uint64_t pos_, end_;
+    // Larger than any record: 46 bytes and three fields of up to 65,535.
+    std::vector<unsigned char> buf_ = std::vector<unsigned char>(1 << 18);
+    std::size_t at_ = 0, have_ = 0;
+};
+
+bool printableAscii(std::string_view s) {
+    for (unsigned char c : s)
+        if (c < 0x20 || c > 0x7E) return false;
+    return true;
+}
+
+// One central record at `h` (`avail` bytes there): false when libzip would
+// weigh any of it. `length` is the record's length.
+bool plainRecord(const unsigned char* h, std::size_t avail, std::uint64_t cdOffset, CentralEntry& out,
+                 std::size_t& length) {
+    if (avail < 46 || std::memcmp(h, "PK\1\2", 4) != 0) return false;
+    const unsigned flags = h[8] | unsigned{h[9]} << 8;
+    const std::size_t nameLen = h[28] | std::size_t{h[29]} << 8;
+    const std::size_t extraLen = h[30] | std::size_t{h[31]} << 8;
+    const std::size_t commentLen = h[32] | std::size_t{h[33]} << 8;
+    length = 46 + nameLen + extraLen + commentLen;
+    if (length > avail || nameLen == 0) return false;
+    out.method = static_cast<std::uint16_t>(h[10] | unsigned{h[11]} << 8);
+    // Strong encryption and AES (method 99) carry what libzip interprets.
+    if ((flags & 0x40) || out.method == 99) return false;
+    out.encrypted = (flags & 1) != 0;
+    out.dosTime = static_cast<std::uint16_t>(h[12] | unsigned{h[13]} << 8);
+    out.dosDate = static_cast<std::uint16_t>(h[14] | unsigned{h[15]} << 8);
+    out.crc = le32(h + 16);
+    out.compSize = le32(h + 20);
+    out.size = le32(h + 24);
+    std::uint64_t offset = le32(h + 42);
+    const unsigned disk = h[34] | unsigned{h[35]} << 8;
+    out.name = std::string_view(reinterpret_cast<const char*>(h + 46), nameLen);
+    const bool utf8 = (flags & 0x800) != 0;
+    if (utf8 ? !validUtf8(std::string(out.name)) : !printableAscii(out.name)) return false;
+    if (utf8 && commentLen &&
+        !validUtf8(std::string(reinterpret_cast<const char*>(h + 46 + nameLen + extraLen), commentLen)))
+        return false;
+    const bool needSize = out.size == 0xFFFFFFFFu, needComp = out.compSize == 0xFFFFFFFFu;
+    const bool needOffset = offset == 0xFFFFFFFFu, needDisk = disk == 0xFFFF;
+    bool zip64Read = false;
+    const unsigned char* x = h + 46 + nameLen;
+    const unsigned char* xe = x + extraLen;
+    while (x < xe) {
+        if (xe - x < 4) return false;
+        const unsigned tag = x[0] | unsigned{x[1]} << 8;
+        const std::size_t len = x[2] | std::size_t{x[3]} << 8;
+        if (static_cast<std::size_t>(xe - x - 4) < len) return false;
+        if (tag == 0x7075 || tag == 0x6375) return false;  // Unicode path or comment
+        if (tag == 1 && !zip64Read) {
+            zip64Read = true;
+            const unsigned char* v = x + 4;
+            const unsigned char* ve = v + len;
+            auto take = [&](bool wanted, std::uint64_t& into, std::size_t width) {
+                if (!wanted) return true;
+                if (static_cast<std::size_t>(ve - v) < width) return false;
+                into = width == 8 ? le64(v) : le32(v);
+                v += width;
+                return true;
+            };
+            std::uint64_t diskValue = disk;
+            if (!take(needSize, out.size, 8) || !take(needComp, out.compSize, 8) || !take(needOffset, offset, 8) ||
+                !take(needDisk, diskValue, 4) || diskValue != 0)
+                return false;
+        }
+        x += 4 + len;
+    }
+    if ((needSize || needComp || needOffset || needDisk) && !zip64Read) return false;
+    if (!needDisk && disk != 0) return false;
+    return offset + 30 <= cdOffset;
+}
+
 }  // namespace
+
+DirectoryRead readPlainDirectory(const std::string& path, const std::function<void(const CentralEntry&)>& each,
+                                 std::uint64_t& entries, std::uint16_t& commentLength) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return DirectoryRead::NotPlain;
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st;
+    Layout l;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !readLayout(fd, static_cast<std::uint64_t>(st.st_size), l) ||
+        !l.plain)
+        return DirectoryRead::NotPlain;
+    // Checked whole first, so that nothing is given from an archive that
+    // then has to be read the other way.
+    for (int pass = 0; pass < 2; ++pass) {
+        DirectoryBlocks blocks(fd, l.cdOffset, l.cdSize);
+        CentralEntry e;
+        for (std::uint64_t k = 0; k < l.entries; ++k) {
+            const unsigned char* h = blocks.need(46);
+            std::size_t length = 0;
+            if (h) {
+                const std::size_t whole =
+                    46 + (h[28] | std::size_t{h[29]} << 8) + (h[30] | std::size_t{h[31]} << 8) + (h[32] | std::size_t{h[33]} << 8);
+                h = blocks.need(whole);
+                if (h && !plainRecord(h, whole, l.cdOffset, e, length)) h = nullptr;
+            }
+            if (!h) return pass == 0 ? DirectoryRead::NotPlain : DirectoryRead::Damaged;
+            if (pass == 1) each(e);
+            blocks.skip(length);
+        }
+        if (!blocks.atEnd()) return pass == 0 ? DirectoryRead::NotPlain : DirectoryRead::Damaged;
+    }
+    entries = l.entries;
+    commentLength = l.commentLength;
+    return DirectoryRead::Read;
+}
 
 zip_t* openArchive(const std::string& path, OpenFailure& why) {
     int code = 0;

@@ -5,7 +5,9 @@
 #include <zip.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 
 #include "brixoutcome.h"
 
@@ -32,5 +34,28 @@ zip_t* openArchive(const std::string& path, OpenFailure& why);
 // flagged name that is not valid UTF-8 is read as code page 437 too, so a
 // name always reaches the screen and the file system as valid text.
 std::string entryName(zip_t* za, zip_uint64_t index);
+
+// An entry of the central directory as the file holds it.
+struct CentralEntry {
+    std::string_view name;  // UTF-8, as entryName gives it
+    std::uint64_t size = 0, compSize = 0;
+    std::uint32_t crc = 0;
+    std::uint16_t method = 0, dosDate = 0, dosTime = 0;
+    bool encrypted = false;  // traditional encryption
+};
+
+enum class DirectoryRead { Read, NotPlain, Damaged };
+
+// The central directory read straight from the file, without libzip's
+// table, for the archives whose every field libzip takes as it stands: no
+// bytes in front, one end record, one disk, records that fill the directory
+// exactly, well-formed extra fields, names in printable ASCII or flagged
+// UTF-8 that is valid, no Unicode path or comment fields, no AES or strong
+// encryption. Calls `each` per entry in order (Read). NotPlain, having
+// called nothing, for any other file: openArchive reads it, as it reads
+// every archive, so both ways see the same entries. Damaged when the file
+// changed between the check and the reading (entries already given stand).
+DirectoryRead readPlainDirectory(const std::string& path, const std::function<void(const CentralEntry&)>& each,
+                                 std::uint64_t& entries, std::uint16_t& commentLength);
 
 }  // namespace uz
