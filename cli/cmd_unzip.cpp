@@ -60,11 +60,22 @@ std::size_t utf8Length(const std::string& s, std::size_t i) {
 void appendEscaped(std::string& out, const std::string& text) {
     static const char kHex[] = "0123456789abcdef";
     auto hex = [&](unsigned char c) {
-        out += "\\x";
-        out += kHex[c >> 4];
-        out += kHex[c & 15];
+        const char esc[4] = {'\\', 'x', kHex[c >> 4], kHex[c & 15]};
+        out.append(esc, 4);
     };
     for (std::size_t i = 0; i < text.size();) {
+        // Printable ASCII other than the backslash goes as it is, a run at a time.
+        std::size_t run = i;
+        while (run < text.size()) {
+            const unsigned char b = static_cast<unsigned char>(text[run]);
+            if (b < 0x20 || b >= 0x7F || b == '\\') break;
+            ++run;
+        }
+        if (run > i) {
+            out.append(text, i, run - i);
+            i = run;
+            if (i == text.size()) break;
+        }
         const unsigned char c = static_cast<unsigned char>(text[i]);
         const std::size_t len = utf8Length(text, i);
         if (c == '\\') out += "\\\\";
@@ -95,6 +106,27 @@ void appendNumber(std::string& out, std::int32_t v) {
 // "YYYY-MM-DD HH:MM".
 void appendMinuteText(std::string& out, double date) {
     DateParts p = splitOleDate(date);
+    if (p.year >= 0 && p.year <= 9999 && p.month >= 0 && p.month <= 99 && p.day >= 0 && p.day <= 99 &&
+        p.hour >= 0 && p.hour <= 99 && p.minute >= 0 && p.minute <= 99) {
+        // The usual case in one piece, without a call per field.
+        auto two = [](char* at, int v) {
+            at[0] = static_cast<char>('0' + v / 10);
+            at[1] = static_cast<char>('0' + v % 10);
+        };
+        char text[16];
+        two(text, p.year / 100);
+        two(text + 2, p.year % 100);
+        text[4] = '-';
+        two(text + 5, p.month);
+        text[7] = '-';
+        two(text + 8, p.day);
+        text[10] = ' ';
+        two(text + 11, p.hour);
+        text[13] = ':';
+        two(text + 14, p.minute);
+        out.append(text, sizeof text);
+        return;
+    }
     appendPadded(out, p.year, 4);
     out += '-';
     appendPadded(out, p.month, 2);
