@@ -47,12 +47,12 @@ UnzipEntry& cUnzip::entry(std::int32_t lIndex) {
 }
 
 std::string cUnzip::FileName(std::int32_t lIndex) const { return entry(lIndex).name; }
-std::string cUnzip::FileDirectory(std::int32_t lIndex) const { return entry(lIndex).folder; }
+std::string cUnzip::FileDirectory(std::int32_t lIndex) const { return m_asFolders[entry(lIndex).folder]; }
 std::int32_t cUnzip::FileSize(std::int32_t lIndex) const { return entry(lIndex).size; }
 std::int32_t cUnzip::FileCompressionRatio(std::int32_t lIndex) const { return entry(lIndex).ratio; }
 double cUnzip::FileDate(std::int32_t lIndex) const { return entry(lIndex).date; }
 std::int32_t cUnzip::FileCRC(std::int32_t lIndex) const { return static_cast<std::int32_t>(entry(lIndex).crc); }
-std::string cUnzip::FileCompressionMethod(std::int32_t lIndex) const { return entry(lIndex).method; }
+std::string cUnzip::FileCompressionMethod(std::int32_t lIndex) const { return m_asMethods[entry(lIndex).method]; }
 bool cUnzip::FileEncrypted(std::int32_t lIndex) const { return entry(lIndex).encrypted; }
 bool cUnzip::FileSelected(std::int32_t lIndex) const { return entry(lIndex).selected; }
 void cUnzip::FileSelected(std::int32_t lIndex, bool bState) { entry(lIndex).selected = bState; }
@@ -84,19 +84,47 @@ void cUnzip::AddDirectoryEntry(const std::string& name, const std::string& folde
     if (name.empty() || name == std::string(1, '\0')) return;
     UnzipEntry e;
     e.name = name;
-    e.folder = folder;
+    e.folder = folderOf(folder);
     e.date = date;
     e.size = size;
     e.crc = crc;
     e.encrypted = encrypted;
     e.ratio = ratio;
-    e.method = method;
+    e.method = methodOf(method);
     e.selected = true;
     e.size64 = size64;
     e.packed64 = packed64;
     m_aEntries.resize(static_cast<std::size_t>(m_lCount));
     m_aEntries.push_back(std::move(e));
     ++m_lCount;
+}
+
+std::uint32_t cUnzip::folderOf(const std::string& folder) {
+    // Entries come folder by folder in most archives.
+    if (m_asFolders[m_lLastFolder] == folder) return m_lLastFolder;
+    if (folder.empty()) return m_lLastFolder = 0;
+    auto [it, added] = m_folderIndex.try_emplace(folder, static_cast<std::uint32_t>(m_asFolders.size()));
+    if (added) m_asFolders.push_back(folder);
+    return m_lLastFolder = it->second;
+}
+
+std::uint16_t cUnzip::methodOf(const std::string& method) {
+    for (std::size_t k = 0; k < m_asMethods.size(); ++k)
+        if (m_asMethods[k] == method) return static_cast<std::uint16_t>(k);
+    // The engine names a handful of methods; should one ever give more
+    // than 65,535 names, the last slot stands for the rest.
+    if (m_asMethods.size() > 0xFFFF) return 0xFFFF;
+    m_asMethods.push_back(method);
+    return static_cast<std::uint16_t>(m_asMethods.size() - 1);
+}
+
+void cUnzip::clearDirectory() {
+    m_lCount = 0;
+    m_aEntries.clear();
+    m_asFolders.assign(1, std::string());
+    m_folderIndex.clear();
+    m_asMethods.assign(1, std::string());
+    m_lLastFolder = 0;
 }
 
 std::string cUnzip::EntryPath(const std::string& folder, const std::string& name) {
@@ -112,6 +140,9 @@ std::int32_t cUnzip::Directory() {
     m_udtRecord.flags.nvflag = 1;
     m_asNotes.clear();
     m_lLastResult = mUnzip::RunUnzip(*this, m_udtRecord, 0, {}, 0, {}, &m_outcomes);
+    // The entries came one by one; what doubling left spare goes before a
+    // host copies the directory.
+    m_aEntries.shrink_to_fit();
     return 0;
 }
 
@@ -120,7 +151,7 @@ bool cUnzip::Unzip() {
     std::vector<std::string> include;
     for (std::int32_t i = 1; i <= m_lCount; ++i) {
         const UnzipEntry& e = entry(i);
-        if (e.selected) include.push_back(EntryPath(e.folder, e.name));
+        if (e.selected) include.push_back(EntryPath(m_asFolders[e.folder], e.name));
     }
     // Every entry (or none) selected: an empty list makes the engine take
     // the whole archive.
@@ -152,8 +183,7 @@ void cUnzip::UnzipFolder(const std::string& sFolder) { m_sUnzipFolder = sFolder;
 
 void cUnzip::ZipFile(const std::string& sFIle) {
     m_sZipFile = sFIle;
-    m_lCount = 0;
-    m_aEntries.clear();
+    clearDirectory();
 }
 
 void cUnzip::GetVersion(std::int32_t& lMajor, std::int32_t& lMinor, std::int32_t& lRevision, std::int32_t& lFourth,

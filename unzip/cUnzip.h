@@ -12,23 +12,27 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "unzip/mUnzip.h"
 
 // One file of the archive's directory (folder entries are never listed).
+// Its folder and method are texts the directory shares among its entries
+// (cUnzip::FolderText, cUnzip::MethodText): an archive of many entries in
+// few folders keeps each folder once.
 struct UnzipEntry {
-    std::string name;         // the file name without its folder
-    std::string folder;       // the folder inside the archive, "/" between parts, no trailing "/"
-    std::int32_t size = 0;    // the size the engine listed (clamped to the signed 32-bit range)
-    std::int32_t ratio = 0;   // compression ratio in percent, as listed
-    std::string method;       // compression method name, as listed
-    double date = 0;          // modification date-time (automation date), to the minute
-    std::uint32_t crc = 0;    // CRC-32
-    bool encrypted = false;
-    bool selected = true;     // takes part in the next Unzip
+    std::string name;            // the file name without its folder
+    double date = 0;             // modification date-time (automation date), to the minute
     std::uint64_t size64 = 0;    // the true uncompressed size
     std::uint64_t packed64 = 0;  // the true packed size
+    std::int32_t size = 0;       // the size the engine listed (clamped to the signed 32-bit range)
+    std::int32_t ratio = 0;      // compression ratio in percent, as listed
+    std::uint32_t crc = 0;       // CRC-32
+    std::uint32_t folder = 0;    // the folder: cUnzip::FolderText(folder)
+    std::uint16_t method = 0;    // the method name: cUnzip::MethodText(method)
+    bool encrypted = false;
+    bool selected = true;        // takes part in the next Unzip
 };
 
 class cUnzip : public std::enable_shared_from_this<cUnzip> {
@@ -155,8 +159,12 @@ public:
     std::string FailureText() const;
     // The include list the last Unzip passed (empty: every entry).
     const std::vector<std::string>& LastIncludeList() const { return m_asInclude; }
-    // The directory itself.
+    // The directory itself, and the texts its entries share: the folder
+    // inside the archive ("/" between parts, no trailing "/"; 0 is the top)
+    // and the compression method name, as listed.
     const std::vector<UnzipEntry>& Entries() const { return m_aEntries; }
+    const std::string& FolderText(std::uint32_t folder) const { return m_asFolders[folder]; }
+    const std::string& MethodText(std::uint16_t method) const { return m_asMethods[method]; }
 
 private:
     void noteLine(const std::string& sMsg);
@@ -166,7 +174,15 @@ private:
     std::string m_sZipFile;
     std::string m_sUnzipFolder;
     UnzipCommandRecord m_udtRecord;
+    std::uint32_t folderOf(const std::string& folder);
+    std::uint16_t methodOf(const std::string& method);
+    void clearDirectory();
+
     std::vector<UnzipEntry> m_aEntries;  // index 0 holds entry 1
+    std::vector<std::string> m_asFolders{std::string()};  // shared by the entries; 0 is ""
+    std::unordered_map<std::string, std::uint32_t> m_folderIndex;
+    std::vector<std::string> m_asMethods{std::string()};  // a handful: found by looking
+    std::uint32_t m_lLastFolder = 0;
     std::int32_t m_lCount = 0;
     std::int32_t m_lLastResult = 0;
     std::vector<std::string> m_asInclude;

@@ -184,6 +184,24 @@ TEST(UnzipDirectory, TrueSizesPairWithTheLineThatFollowsThem) {
     EXPECT_EQ(errorOf([&] { u->FileSize64(4); }).number(), 9);
 }
 
+// Entries share their folder and method texts; each must still read its own,
+// however the folders alternate, and a new archive starts with none.
+TEST(UnzipDirectory, SharedFolderAndMethodTextsStayEachEntrysOwn) {
+    cUnzip u;
+    const char* folders[] = {"a", "b/c", "", "a", "", "b/c", "d"};
+    const char* methods[] = {"Deflated", "Stored", "Deflated", "BZip2", "", "Stored", "Deflated"};
+    for (int i = 0; i < 7; ++i) u.AddDirectoryEntry("n" + std::to_string(i), folders[i], 0, 1, 0, false, 0, methods[i]);
+    ASSERT_EQ(u.FileCount(), 7);
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_EQ(u.FileDirectory(i + 1), folders[i]) << i;
+        EXPECT_EQ(u.FileCompressionMethod(i + 1), methods[i]) << i;
+    }
+    u.ZipFile("other.zip");
+    u.AddDirectoryEntry("m", "", 0, 1, 0, false, 0, "Stored");
+    EXPECT_EQ(u.FileDirectory(1), "");
+    EXPECT_EQ(u.FolderText(u.Entries()[0].folder), "");
+}
+
 TEST(UnzipDirectory, SettingZipFileAlwaysEmptiesIt) {
     auto u = std::make_shared<cUnzip>();
     u->ZipFile("x.zip");
