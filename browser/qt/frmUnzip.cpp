@@ -422,7 +422,7 @@ bool frmUnzip::RunExtraction(bool withProgress) {
         if (!e.selected) continue;
         ++files;
         bytes += static_cast<std::int64_t>(e.size);
-        m_tally.byPath[cUnzip::EntryPath(e.folder, e.name)] = static_cast<std::int64_t>(e.size);
+        m_tally.byPath[cUnzip::EntryPath(m_cUnzip->FolderText(e.folder), e.name)] = static_cast<std::int64_t>(e.size);
         m_tally.byName[e.name] = static_cast<std::int64_t>(e.size);
     }
     if (withProgress) {
