@@ -4,7 +4,9 @@
  *
  *   PW_FAULT_WRITE_BUDGET=N  every write after the first N bytes (summed over
  *                            the process) fails with ENOSPC
- *   PW_FAULT_RENAME=1        every rename fails with EIO
+ *   PW_FAULT_RENAME=1        every rename fails with EIO, and so does every
+ *                            linkat (how a file written without a name
+ *                            gets its name: the same last step)
  *
  * Only calls that go through the C library's exported entry points are seen;
  * the tests add RLIMIT_FSIZE for writers that bypass them (stdio). */
@@ -105,6 +107,12 @@ int renameat(int fromDir, const char* from, int toDir, const char* to) {
     NEXT(renameat);
     if (renameRefused()) return -1;
     return next_renameat(fromDir, from, toDir, to);
+}
+
+int linkat(int fromDir, const char* from, int toDir, const char* to, int flags) {
+    NEXT(linkat);
+    if (renameRefused()) return -1;
+    return next_linkat(fromDir, from, toDir, to, flags);
 }
 
 int renameat2(int fromDir, const char* from, int toDir, const char* to, unsigned flags) {

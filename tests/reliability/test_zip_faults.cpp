@@ -161,7 +161,7 @@ TEST_F(ZipFaults, ExtractOverExistingFilesOnAFullDiskKeepsThem) {
 }
 
 TEST_F(ZipFaults, FailingRenameLeavesEverythingAsItWas) {
-    Tally t("Fault injection", "zip, add, delete, extract", "every rename refused (EIO)",
+    Tally t("Fault injection", "zip, add, delete, extract", "every rename and link refused (EIO)",
             "failure reported; archive and existing files byte-identical, no temporary file");
     writeFile(dir / "out/notes.txt", "my own notes");
     const std::vector<std::pair<std::string, std::vector<std::string>>> runs = {
