@@ -215,7 +215,9 @@ public:
     // Waits for the result of a submitted slot.
     JobResult take(std::size_t slot) {
         std::unique_lock lock(mu_);
+        waitingFor_ = slot;
         cvDone_.wait(lock, [&] { return done_[slot] != nullptr; });
+        waitingFor_ = kNobody;
         JobResult r = std::move(*done_[slot]);
         done_[slot].reset();
         return r;
@@ -255,11 +257,15 @@ private:
                 r.decode.reason = "out of memory";
                 r.decode.err = ENOMEM;
             }
+            bool awaited = false;
             {
                 std::lock_guard lock(mu_);
                 done_[job.slot] = std::make_unique<JobResult>(std::move(r));
+                awaited = waitingFor_ == job.slot;
             }
-            cvDone_.notify_all();
+            // Only the result the calling thread waits for wakes it: the
+            // others it finds done when it gets to them.
+            if (awaited) cvDone_.notify_all();
         }
     }
 
@@ -288,6 +294,8 @@ private:
     std::vector<std::unique_ptr<JobResult>> done_;
     std::vector<std::thread> workers_;
     bool stopping_ = false;
+    static constexpr std::size_t kNobody = static_cast<std::size_t>(-1);
+    std::size_t waitingFor_ = kNobody;  // the slot the calling thread waits for
 };
 
 // ---- the run ---------------------------------------------------------------
