@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/Export.h"
+
 class cRegistry;
 
-class cMRU {
+class PACKWELL_API cMRU {
 public:
     static constexpr std::int32_t kDefaultMaxCount = 16;
     // A stored capacity above this is taken as this when loading, so a

@@ -9,10 +9,13 @@ include(CMakePackageConfigHelpers)
 
 set(PACKWELL_INCLUDE_SUBDIR packwell)
 # The folder structure stays, so "control/ctlPackwell.h" resolves the same way.
-foreach(dir control platform)
+# The objects hosts may hold (cZip, cUnzip, cRegistry, cMRU) come with the
+# headers they need.
+foreach(dir control platform zip unzip registry)
   install(DIRECTORY ${dir}/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${PACKWELL_INCLUDE_SUBDIR}/${dir}
     COMPONENT dev FILES_MATCHING PATTERN "*.h" PATTERN resources EXCLUDE PATTERN filetypes EXCLUDE)
 endforeach()
+install(FILES browser/cMRU.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${PACKWELL_INCLUDE_SUBDIR}/browser COMPONENT dev)
 install(DIRECTORY engines/include/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${PACKWELL_INCLUDE_SUBDIR}
   COMPONENT dev FILES_MATCHING PATTERN "*.h")
 

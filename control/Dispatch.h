@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Export.h"
 #include "control/Variant.h"
 
 class ctlPackwell;
@@ -43,9 +44,9 @@ enum DispId : std::int32_t {
 
 // Calls member `dispId` of `control`. Unknown identifiers raise 438; a
 // missing argument that is not optional raises 449; a wrong type raises 13.
-Variant Invoke(ctlPackwell& control, std::int32_t dispId, DispatchKind kind, std::vector<Variant>& args);
+PACKWELL_API Variant Invoke(ctlPackwell& control, std::int32_t dispId, DispatchKind kind, std::vector<Variant>& args);
 
 // The identifier of a member by name (case-insensitive); -1 when unknown.
-std::int32_t GetIDOfName(const std::string& name);
+PACKWELL_API std::int32_t GetIDOfName(const std::string& name);
 
 }  // namespace pw

@@ -7,6 +7,7 @@
 #include <string>
 #include <variant>
 
+#include "platform/Export.h"
 #include "control/ctlListing.h"
 
 namespace pw {
@@ -16,7 +17,7 @@ struct Date {
     bool operator==(const Date&) const = default;
 };
 
-class Variant {
+class PACKWELL_API Variant {
 public:
     using Value = std::variant<std::monostate, bool, std::int32_t, double, Date, std::string, ctlListing>;
 

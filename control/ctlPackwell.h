@@ -13,13 +13,14 @@
 #include <string>
 #include <vector>
 
+#include "platform/Export.h"
 #include "control/ctlListing.h"
 #include "platform/Outcome.h"
 
 class cZip;
 class cUnzip;
 
-class ctlPackwell {
+class PACKWELL_API ctlPackwell {
 public:
     ctlPackwell();
     ~ctlPackwell();

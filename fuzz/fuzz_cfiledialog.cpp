@@ -4,7 +4,7 @@
 // extension offsets from the first bytes. Input: offset (2 bytes), extension
 // offset (2 bytes), a mode byte, then the buffer.
 #include "dialogs/CFileDialog.h"
-#include "platform/ScriptedPlatform.h"
+#include "support/ScriptedPlatform.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -6,7 +6,7 @@
 #include "FuzzScratch.h"
 
 #include "platform/Error.h"
-#include "platform/ScriptedPlatform.h"
+#include "support/ScriptedPlatform.h"
 #include "span/ModSpan.h"
 
 namespace {

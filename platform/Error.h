@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Export.h"
+
 namespace pw {
 
 // Classic run-time error numbers. The control's users know them by number.
@@ -29,7 +31,7 @@ enum ErrorNumber : int {
     kEntryPointNotFound = 453,
 };
 
-class Error : public std::runtime_error {
+class PACKWELL_API Error : public std::runtime_error {
 public:
     Error(int number, std::string source, std::string description);
     // The classic description of a number ("Subscript out of range", ...).
@@ -48,15 +50,15 @@ private:
 
 // The classic description of an error number; "Application-defined or
 // object-defined error" for numbers without one.
-std::string classicDescription(int number);
+PACKWELL_API std::string classicDescription(int number);
 
 // Turns an errno value from a failed file operation on `path` into the
 // classic error: ENOENT 53 (76 when the folder is missing too), ENOTDIR 76,
 // EACCES/EPERM 70, ENOSPC/EDQUOT 61, anything else 75. The description
 // names the path and the system's reason.
-Error fileError(int errnum, std::string_view path, std::string source = "PackwellDEMO");
+PACKWELL_API Error fileError(int errnum, std::string_view path, std::string source = "PackwellDEMO");
 
-[[noreturn]] void raise(int number, std::string source = "PackwellDEMO");
-[[noreturn]] void raise(int number, std::string source, std::string description);
+[[noreturn]] PACKWELL_API void raise(int number, std::string source = "PackwellDEMO");
+[[noreturn]] PACKWELL_API void raise(int number, std::string source, std::string description);
 
 }  // namespace pw

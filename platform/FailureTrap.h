@@ -6,19 +6,20 @@
 #include <exception>
 #include <string>
 
+#include "platform/Export.h"
 #include "platform/Error.h"
 
 namespace pw {
 
 // Any exception as the system's error: pw::Error as it is, std::bad_alloc as
 // 7, a filesystem error through fileError, anything else as 5 with its text.
-Error toError(std::exception_ptr e);
+PACKWELL_API Error toError(std::exception_ptr e);
 
 // "number: description", the text the trap shows.
-std::string failureText(const Error& e);
+PACKWELL_API std::string failureText(const Error& e);
 
 // Shows failureText(toError(e)) in the library's message box.
-void showFailure(std::exception_ptr e);
+PACKWELL_API void showFailure(std::exception_ptr e);
 
 // Runs `body`; on any failure shows it and leaves `result` as it stood.
 // Usage: bool ok = false; trapFailures([&] { ...; ok = true; }); return ok;

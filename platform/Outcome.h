@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Export.h"
 #include "brixoutcome.h"
 
 namespace pw {
@@ -39,9 +40,9 @@ struct EntryOutcome {
 inline bool isSuccess(Outcome k) { return k == Outcome::Done || k == Outcome::Kept; }
 
 // A short phrase for people: "refused as unsafe", "damaged", ...
-const char* outcomeText(Outcome k);
+PACKWELL_API const char* outcomeText(Outcome k);
 
-class OutcomeList {
+class PACKWELL_API OutcomeList {
 public:
     void clear() { entries_.clear(); }
     void add(EntryOutcome e) { entries_.push_back(std::move(e)); }

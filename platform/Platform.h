@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Export.h"
+
 namespace pw {
 
 // Window handles as hosts pass them (signed 32-bit); 0 or -1: no owner.
@@ -86,7 +88,7 @@ struct ShellFileInfo {
     std::string iconName;
 };
 
-class Platform {
+class PACKWELL_API Platform {
 public:
     virtual ~Platform() = default;
 
@@ -146,11 +148,11 @@ public:
 
 // The platform in use. When nothing was installed, a console platform that
 // writes messages to stderr and answers every question with its default.
-Platform& platform();
+PACKWELL_API Platform& platform();
 
 // Installs `p` (not owned) as the platform in use; nullptr restores the
 // default. Returns the one installed before.
-Platform* setPlatform(Platform* p);
+PACKWELL_API Platform* setPlatform(Platform* p);
 
 // Installs a platform for a scope (tests, hosts).
 class ScopedPlatform {

@@ -8,11 +8,13 @@
 #include <variant>
 #include <vector>
 
+#include "platform/Export.h"
+
 namespace pw {
 
 using RegBytes = std::vector<std::uint8_t>;
 
-class RegVariant {
+class PACKWELL_API RegVariant {
 public:
     using Value = std::variant<std::monostate, bool, std::int16_t, std::int32_t, double, std::string, RegBytes>;
 

@@ -8,10 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/Export.h"
 #include "registry/RegVariant.h"
 #include "registry/RegistryApi.h"
 
-class cRegistry {
+class PACKWELL_API cRegistry {
 public:
     // Numbers raised by the object (source "PackwellDEMO.cRegistry").
     static constexpr int kErrRegistry = 26001;

@@ -15,6 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/Export.h"
 #include "unzip/mUnzip.h"
 
 // One file of the archive's directory (folder entries are never listed).
@@ -35,7 +36,7 @@ struct UnzipEntry {
     bool selected = true;        // takes part in the next Unzip
 };
 
-class cUnzip : public std::enable_shared_from_this<cUnzip> {
+class PACKWELL_API cUnzip : public std::enable_shared_from_this<cUnzip> {
 public:
     cUnzip();
     ~cUnzip();

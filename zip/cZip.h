@@ -11,10 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/Export.h"
 #include "zip/ZipOptionRecord.h"
 #include "zip/mZip.h"
 
-class cZip : public mZip::ZipRunObject, public std::enable_shared_from_this<cZip> {
+class PACKWELL_API cZip : public mZip::ZipRunObject, public std::enable_shared_from_this<cZip> {
 public:
     // New objects store no folder entries, junk folder names and do not
     // recurse (set through the property setters, as a caller would).

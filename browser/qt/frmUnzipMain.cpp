@@ -6,11 +6,11 @@
 #include <string>
 
 #include "control/ctlPackwell.h"
+#include "platform/Export.h"
 #include "platform/FailureTrap.h"
 #include "platform/qt/QtPlatform.h"
 
-extern "C" __attribute__((visibility("default"))) int PackwellBrowse(const char* archive, char* errorText,
-                                                                     int errorTextSize) {
+extern "C" PACKWELL_API int PackwellBrowse(const char* archive, char* errorText, int errorTextSize) {
     auto fail = [&](const std::string& text) {
         if (errorText && errorTextSize > 0) {
             std::strncpy(errorText, text.c_str(), static_cast<std::size_t>(errorTextSize) - 1);

@@ -5,13 +5,14 @@
 
 #include <QWidget>
 
+#include "platform/Export.h"
 #include "control/ctlPackwell.h"
 
 class QLabel;
 
 namespace pw::qt {
 
-class ctlPackwellWidget : public QWidget {
+class PACKWELL_API ctlPackwellWidget : public QWidget {
     Q_OBJECT
 public:
     explicit ctlPackwellWidget(QWidget* parent = nullptr);

@@ -19,7 +19,7 @@ endif()
 # of each step (run under xvfb-run; not part of the test run).
 if(PACKWELL_WITH_QT)
   add_executable(browser_realrun EXCLUDE_FROM_ALL ${CMAKE_CURRENT_LIST_DIR}/realrun.cpp)
-  target_link_libraries(browser_realrun PRIVATE PackwellDEMO Qt6::Widgets)
+  target_link_libraries(browser_realrun PRIVATE packwell_desktop Qt6::Widgets)
   if(TARGET brixuzip1)
     add_dependencies(browser_realrun brixuzip1 rarero10)
   endif()

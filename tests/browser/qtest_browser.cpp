@@ -30,7 +30,7 @@
 #include "control/ctlPackwell.h"
 #include "platform/Error.h"
 #include "platform/OleDate.h"
-#include "platform/ScriptedPlatform.h"
+#include "support/ScriptedPlatform.h"
 #include "platform/qt/QtPlatform.h"
 #include "registry/RegistryApi.h"
 #include "registry/cRegistry.h"

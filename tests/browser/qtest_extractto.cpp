@@ -21,7 +21,7 @@
 #include "browser/qt/lumwFolderBrowse.h"
 #include "control/LibrarySettings.h"
 #include "platform/Error.h"
-#include "platform/ScriptedPlatform.h"
+#include "support/ScriptedPlatform.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;

@@ -15,7 +15,7 @@
 #include "control/LibrarySettings.h"
 #include "control/ctlPackwell.h"
 #include "platform/Error.h"
-#include "platform/ScriptedPlatform.h"
+#include "support/ScriptedPlatform.h"
 #include "support/Process.h"
 #include "support/TempDir.h"
 

@@ -10,7 +10,7 @@
 #include "control/ctlPackwell.h"
 #include "platform/Error.h"
 #include "platform/FailureTrap.h"
-#include "platform/ScriptedPlatform.h"
+#include "support/ScriptedPlatform.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "control/Dispatch.h"
 #include "control/ctlPackwell.h"
 #include "platform/Error.h"
-#include "platform/ScriptedPlatform.h"
+#include "support/ScriptedPlatform.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "control/qt/ctlPackwellWidget.h"
 #include "platform/Error.h"
 #include "support/Process.h"
-#include "platform/ScriptedPlatform.h"
+#include "support/ScriptedPlatform.h"
 #include "platform/qt/QtPlatform.h"
 #include "platform/qt/QtSupport.h"
 #include "support/TempDir.h"

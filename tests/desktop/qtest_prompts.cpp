@@ -14,7 +14,7 @@
 #include "browser/qt/frmPassword.h"
 #include "control/LibrarySettings.h"
 #include "platform/Error.h"
-#include "platform/ScriptedPlatform.h"
+#include "support/ScriptedPlatform.h"
 #include "platform/qt/QtPlatform.h"
 #include "support/TempDir.h"
 #include "QtTestApp.h"

@@ -9,7 +9,7 @@
 
 #include "browser/mFileIcons.h"
 #include "platform/Error.h"
-#include "platform/ScriptedPlatform.h"
+#include "support/ScriptedPlatform.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;

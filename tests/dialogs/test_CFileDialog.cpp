@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "dialogs/CFileDialog.h"
-#include "platform/ScriptedPlatform.h"
+#include "support/ScriptedPlatform.h"
 
 namespace {
 

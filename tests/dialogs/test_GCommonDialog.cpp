@@ -6,7 +6,7 @@
 
 #include "dialogs/GCommonDialog.h"
 #include "platform/Error.h"
-#include "platform/ScriptedPlatform.h"
+#include "support/ScriptedPlatform.h"
 
 namespace {
 

@@ -12,3 +12,16 @@ add_test(NAME cli_reference
   COMMAND ${CMAKE_CURRENT_LIST_DIR}/check-reference.sh ${CMAKE_BINARY_DIR}/bin ${CMAKE_SOURCE_DIR}
           ${CMAKE_BINARY_DIR}/test-scratch/cli_reference)
 set_tests_properties(cli_reference PROPERTIES TIMEOUT 300)
+
+# The control library's boundary: what it exports. The check itself refuses a
+# library that lets the inside out, and one that exports too much.
+if(PACKWELL_WITH_QT)
+  set(check_exports ${CMAKE_CURRENT_LIST_DIR}/check-exports.sh)
+  add_test(NAME library_exports COMMAND ${check_exports} $<TARGET_FILE:PackwellDEMO>)
+  add_library(pw_leaky_library SHARED ${CMAKE_CURRENT_LIST_DIR}/leaky_library.cpp)
+  add_test(NAME library_exports_refuse_inside COMMAND ${check_exports} $<TARGET_FILE:pw_leaky_library>)
+  add_test(NAME library_exports_refuse_many COMMAND ${check_exports} $<TARGET_FILE:Qt6::Widgets>)
+  set_tests_properties(library_exports_refuse_inside PROPERTIES
+    PASS_REGULAR_EXPRESSION "FAIL: exported from the inside: pw::reg::openStore")
+  set_tests_properties(library_exports_refuse_many PROPERTIES PASS_REGULAR_EXPRESSION "FAIL: [0-9]+ exported symbols")
+endif()

@@ -12,7 +12,7 @@
 #include "browser/qt/frmUnzip.h"
 #include "control/LibrarySettings.h"
 #include "control/ctlPackwell.h"
-#include "platform/ScriptedPlatform.h"
+#include "support/ScriptedPlatform.h"
 #include "platform/qt/QtPlatform.h"
 #include "reliability/Summary.h"
 #include "support/Process.h"

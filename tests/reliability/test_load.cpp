@@ -4,7 +4,7 @@
 #include <fstream>
 
 #include "control/ctlPackwell.h"
-#include "platform/ScriptedPlatform.h"
+#include "support/ScriptedPlatform.h"
 #include "reliability/Summary.h"
 #include "support/Process.h"
 #include "support/TempDir.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ScriptedPlatform.h"
+#include "support/ScriptedPlatform.h"
 #include "support/TempDir.h"
 
 namespace spantest {

@@ -12,7 +12,7 @@
 #include "control/ctlPackwell.h"
 #include "platform/Error.h"
 #include "platform/OleDate.h"
-#include "platform/ScriptedPlatform.h"
+#include "support/ScriptedPlatform.h"
 #include "support/TempDir.h"
 #include "unzip/cUnzip.h"
 

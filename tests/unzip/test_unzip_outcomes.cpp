@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "control/ctlPackwell.h"
-#include "platform/ScriptedPlatform.h"
+#include "support/ScriptedPlatform.h"
 #include "support/TempDir.h"
 #include "unzip/cUnzip.h"
 

@@ -5,7 +5,7 @@
 #include "FakeZip.h"
 #include "control/Dispatch.h"
 #include "control/ctlPackwell.h"
-#include "platform/ScriptedPlatform.h"
+#include "support/ScriptedPlatform.h"
 #include "support/TempDir.h"
 #include "zip/cZip.h"
 

@@ -8,7 +8,7 @@
 #include <filesystem>
 
 #include "control/ctlPackwell.h"
-#include "platform/ScriptedPlatform.h"
+#include "support/ScriptedPlatform.h"
 #include "support/TempDir.h"
 #include "zip/cZip.h"
 

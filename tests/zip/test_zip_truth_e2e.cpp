@@ -14,7 +14,7 @@
 
 #include "brixzip1.h"
 #include "control/ctlPackwell.h"
-#include "platform/ScriptedPlatform.h"
+#include "support/ScriptedPlatform.h"
 #include "support/Process.h"
 #include "support/TempDir.h"
 #include "unzip/cUnzip.h"
