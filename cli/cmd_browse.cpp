@@ -1,13 +1,20 @@
 // packwell browse [ARCHIVE]: the archive browser window, the one command that
-// needs a display. The window lives in the control library (Qt), which is
-// loaded only for this command, so every other command runs without Qt.
+// needs a display. The window lives in the control library (Qt). packwell
+// links the core itself, so that every other command starts without loading
+// Qt; loading the control library here would put a second core, with globals
+// of its own, into the process. So the process becomes packwell-browse, a
+// program on the control library alone, and the command's exit status is its.
+#include <limits.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
+#include <string>
 
 #include "cli/Commands.h"
-#include "platform/Error.h"
 #include "platform/FileCheck.h"
-#include "platform/LibraryLoader.h"
 
 namespace pw::cli {
 
@@ -19,6 +26,20 @@ bool haveDisplay() {
         if (s && *s) return true;
     }
     return false;
+}
+
+// packwell-browse beside packwell (the build tree), or in the private folder
+// of the installed libraries; "" when neither holds it.
+std::string browseProgram() {
+    char self[PATH_MAX];
+    ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0) return "";
+    std::string dir(self, static_cast<std::size_t>(n));
+    dir.erase(dir.rfind('/') + 1);
+    for (std::string candidate : {dir + "packwell-browse", dir + "../" PACKWELL_BROWSE_DIR "/packwell-browse"}) {
+        if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+    }
+    return "";
 }
 
 }  // namespace
@@ -41,18 +62,17 @@ void addBrowseCommands(CLI::App& app, Context& ctx) {
             ctx.exitCode = kFailed;
             return;
         }
-        static LibraryLoader library("libPackwellDEMO.so.1");
-        using Entry = int (*)(const char*, char* errorText, int errorTextSize);
-        try {
-            auto run = library.function<Entry>("PackwellBrowse", "packwell");
-            char error[1024] = {};
-            int rc = run(archive->c_str(), error, sizeof error);
-            if (error[0]) std::cerr << "packwell: " << error << std::endl;
-            ctx.exitCode = rc == 0 ? kOk : kFailed;
-        } catch (const Error& e) {
-            std::cerr << "packwell: " << e.number() << ": " << e.description() << std::endl;
+        std::string program = browseProgram();
+        if (program.empty()) {
+            std::cerr << "packwell: browse: packwell-browse is not installed beside packwell" << std::endl;
             ctx.exitCode = kFailed;
+            return;
         }
+        std::cout.flush();
+        char* argv[] = {const_cast<char*>("packwell"), archive->data(), nullptr};
+        ::execv(program.c_str(), argv);
+        std::cerr << "packwell: browse: " << program << ": " << std::strerror(errno) << std::endl;
+        ctx.exitCode = kFailed;
     });
 }
 

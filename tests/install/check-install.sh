@@ -30,7 +30,8 @@ expect libpackwelldemo1 '/libPackwellDEMO\.so\.1$' '/packwell/libbrixzip1\.so$' 
 expect libpackwell-dev '/include/packwell/control/ctlPackwell\.h$' '/cmake/Packwell/PackwellConfig\.cmake$' \
   '/pkgconfig/packwell\.pc$' '/libPackwellDEMO\.so$'
 expect packwell '/usr/bin/packwell$' '/usr/bin/prjBRIXpackwell$' '/man1/packwell\.1\.gz$' \
-  '/bash-completion/completions/packwell$' '/applications/prjBRIXpackwell\.desktop$' '/apps/prjBRIXpackwell\.svg$'
+  '/bash-completion/completions/packwell$' '/applications/prjBRIXpackwell\.desktop$' '/apps/prjBRIXpackwell\.svg$' \
+  '/packwell/packwell-browse$'
 contents libpackwelldemo1 | grep -E '\.h$|\.pc$|/libPackwellDEMO\.so$' >/dev/null && fail "the runtime package holds development files"
 contents packwell | grep -E '\.so' >/dev/null && fail "the programs package holds libraries"
 # Dependencies from dpkg-shlibdeps (libzip, libc), plus the one between ours.
@@ -53,6 +54,9 @@ for host in packwell_host packwell_host_pc; do
   grep -q "$usr/lib/.*libPackwellDEMO" <<<"$libs" || fail "$host does not use the unpacked library"
 done
 
+# What packwell browse becomes runs on the unpacked control library.
+ldd "$(find "$usr/lib" -name packwell-browse)" | grep -q "$usr/lib/.*libPackwellDEMO" ||
+  fail "packwell-browse does not use the unpacked library"
 # packwell from the unpacked tree: its version, and a zip and unzip round trip.
 "$usr/bin/packwell" version | grep '^unzip engine' >/dev/null || fail "packwell version"
 "$usr/bin/packwell" --version | grep '^unzip engine' >/dev/null || fail "packwell --version"

@@ -25,3 +25,11 @@ if(PACKWELL_WITH_QT)
     PASS_REGULAR_EXPRESSION "FAIL: exported from the inside: pw::reg::openStore")
   set_tests_properties(library_exports_refuse_many PROPERTIES PASS_REGULAR_EXPRESSION "FAIL: [0-9]+ exported symbols")
 endif()
+
+# One core in a browsing process.
+if(PACKWELL_WITH_QT)
+  add_test(NAME cli_browse_one_core
+    COMMAND ${CMAKE_CURRENT_LIST_DIR}/check-one-core.sh ${CMAKE_BINARY_DIR}/bin
+            ${CMAKE_BINARY_DIR}/test-scratch/cli_browse_one_core)
+  set_tests_properties(cli_browse_one_core PROPERTIES TIMEOUT 120)
+endif()

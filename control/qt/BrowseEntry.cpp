@@ -1,16 +1,16 @@
-// The entry point of `packwell browse`: a Qt application around one archive
-// browser window, returning when the window has closed.
+// The browse entry (control/BrowseEntry.h): a Qt application around one
+// archive browser window, returning when the window has closed.
 #include <QApplication>
 #include <QWidget>
 #include <cstring>
 #include <string>
 
+#include "control/BrowseEntry.h"
 #include "control/ctlPackwell.h"
-#include "platform/Export.h"
 #include "platform/FailureTrap.h"
 #include "platform/qt/QtPlatform.h"
 
-extern "C" PACKWELL_API int PackwellBrowse(const char* archive, char* errorText, int errorTextSize) {
+int PackwellBrowse(const char* archive, char* errorText, int errorTextSize) {
     auto fail = [&](const std::string& text) {
         if (errorText && errorTextSize > 0) {
             std::strncpy(errorText, text.c_str(), static_cast<std::size_t>(errorTextSize) - 1);
