@@ -32,56 +32,6 @@ struct ZipArgs {
     bool encrypted() const { return zipCrypto || !passwordFile.empty(); }
 };
 
-// Engine lines on a terminal: one status line, rewritten for each item.
-// Everything else goes to the console platform unchanged.
-class ZipConsole : public Platform {
-public:
-    explicit ZipConsole(ConsolePlatform& c) : c_(c) {}
-    ~ZipConsole() override { endLine(); }
-
-    void endLine() {
-        if (open_) std::cerr << '\n' << std::flush;
-        open_ = false;
-    }
-    void showLine(const std::string& line) {
-        if (!c_.showProgress) return;
-        std::string shown = trimBlanks(replaceAll(line, "\n", " "));
-        if (shown.empty()) return;
-        if (charCount(shown) > 78) shown = leftChars(shown, 77) + "\xE2\x80\xA6";
-        std::cerr << "\r\033[K" << shown << std::flush;
-        open_ = true;
-    }
-
-    int messageBox(const std::string& t, MessageStyle s, const std::string& c) override {
-        endLine();
-        return c_.messageBox(t, s, c);
-    }
-    std::string inputBox(const std::string& p, const std::string& t, const std::string& d) override {
-        endLine();
-        return c_.inputBox(p, t, d);
-    }
-    int getOpenFileName(OpenFileName& o) override { endLine(); return c_.getOpenFileName(o); }
-    int getSaveFileName(OpenFileName& o) override { endLine(); return c_.getSaveFileName(o); }
-    std::uint32_t commDlgExtendedError() override { return c_.commDlgExtendedError(); }
-    OverwriteAnswer overwritePrompt(const std::string& q, WindowHandle w) override {
-        endLine();
-        return c_.overwritePrompt(q, w);
-    }
-    PasswordAnswer passwordPrompt(WindowHandle w) override { endLine(); return c_.passwordPrompt(w); }
-    void doEvents() override { c_.doEvents(); }
-    void setMousePointer(MousePointer p) override { c_.setMousePointer(p); }
-    void progress(std::string_view task, std::int64_t done, std::int64_t total) override {
-        if (total <= 0) showLine(std::string(task));
-        else c_.progress(task, done, total);
-    }
-    void openArchiveBrowser() override { c_.openArchiveBrowser(); }
-    ShellFileInfo shellFileInfo(const std::string& p) override { return c_.shellFileInfo(p); }
-
-private:
-    ConsolePlatform& c_;
-    bool open_ = false;
-};
-
 // The first line of `path`, or of the terminal (without echo) for "-".
 std::string readPassword(ConsolePlatform& console, const std::string& path) {
     if (path == "-") {
@@ -111,8 +61,9 @@ void run(Op op, ZipArgs a, Context& ctx) {
     a.archive = absolute(a.archive);
     a.file = absolute(a.file);
     a.folder = absolute(a.folder);
-    ZipConsole screen(ctx.console);
-    ScopedPlatform use(screen);
+    // The engine's lines on a terminal: one status line, ended before
+    // anything else is written.
+    ctx.console.showStatusLines = true;
     if (!a.selection.empty()) {
         std::vector<std::string> paths;
         for (const auto& p : a.selection) paths.push_back(absolute(p));
@@ -138,7 +89,7 @@ void run(Op op, ZipArgs a, Context& ctx) {
     case Op::Files: ok = c.zipFiles_with_dialog(a.archive, 0, a.keepFolder); break;
     case Op::AddFiles: ok = c.addFilesToZip_with_dialog(a.archive, 0, a.keepFolder); break;
     }
-    screen.endLine();
+    ctx.console.endProgressLine();
     if (!ok && c.zipObject()) reportFailures(c.zipObject()->Outcomes());
     ctx.result(ok);
 }
@@ -222,11 +173,10 @@ void addZipCommands(CLI::App& app, Context& ctx) {
                    "Exit status 1 when an ENTRY names no entry (one line on stderr names it) or the archive "
                    "was not written.");
     remove->callback([&ctx, del] {
-        ZipConsole screen(ctx.console);
-        ScopedPlatform use(screen);
+        ctx.console.showStatusLines = true;
         ctlPackwell& c = ctx.control();
         const bool ok = c.zipDelete(absolute(del->first), del->second);
-        screen.endLine();
+        ctx.console.endProgressLine();
         if (!ok && c.zipObject()) reportFailures(c.zipObject()->Outcomes());
         ctx.result(ok);
     });

@@ -59,7 +59,7 @@ void configureAndZip(cZip& z, const std::string& zipPath_and_Filename, const std
 
 void ctlPackwell::m_cZ_Progress(std::int32_t, const std::string& sMsg) {
     // Nothing to decide here; a host that shows progress sees the line.
-    pw::platform().progress(sMsg, 0, 0);
+    pw::reportProgress(sMsg, 0, 0);
 }
 
 void ctlPackwell::m_cZ_PasswordRequest(std::string& sPassword, bool& bCancel) {

@@ -18,7 +18,7 @@ ConsolePlatform::ConsolePlatform() {
 }
 
 int ConsolePlatform::messageBox(const std::string& text, MessageStyle, const std::string& caption) {
-    if (progressLineOpen_) { std::cerr << '\n'; progressLineOpen_ = false; }
+    endProgressLine();
     // One line per message: the host's log stays one message a line.
     std::string line = replaceAll(replaceAll(text, "\r\n", " "), "\n", " ");
     std::cerr << caption << ": " << line << std::endl;
@@ -29,7 +29,7 @@ int ConsolePlatform::messageBox(const std::string& text, MessageStyle, const std
 std::optional<std::string> ConsolePlatform::askLine(const std::string& prompt, bool noEcho) {
     int fd = open("/dev/tty", O_RDWR | O_CLOEXEC);
     if (fd < 0) return std::nullopt;
-    if (progressLineOpen_) { std::cerr << '\n'; progressLineOpen_ = false; }
+    endProgressLine();
     (void)!write(fd, prompt.data(), prompt.size());
     termios saved{};
     bool restore = false;
@@ -126,8 +126,24 @@ PasswordAnswer ConsolePlatform::passwordPrompt(WindowHandle) {
     return {pw, false};
 }
 
+void ConsolePlatform::endProgressLine() {
+    if (progressLineOpen_) std::cerr << '\n' << std::flush;
+    progressLineOpen_ = false;
+}
+
 void ConsolePlatform::progress(std::string_view task, std::int64_t done, std::int64_t total) {
-    if (!showProgress || total <= 0) return;
+    if (!showProgress) return;
+    if (total <= 0) {
+        // One status line, rewritten for each item, cut to the terminal's
+        // usual 80 columns.
+        if (!showStatusLines) return;
+        std::string shown = trimBlanks(replaceAll(std::string(task), "\n", " "));
+        if (shown.empty()) return;
+        if (charCount(shown) > 78) shown = leftChars(shown, 77) + "\xE2\x80\xA6";
+        std::cerr << "\r\033[K" << shown << std::flush;
+        progressLineOpen_ = true;
+        return;
+    }
     const int width = 30;
     int filled = static_cast<int>(width * done / total);
     std::string bar(static_cast<std::size_t>(filled), '#');

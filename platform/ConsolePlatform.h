@@ -12,7 +12,7 @@
 
 namespace pw {
 
-class ConsolePlatform : public Platform {
+class ConsolePlatform : public Platform, public Progress {
 public:
     ConsolePlatform();
 
@@ -22,6 +22,7 @@ public:
     std::optional<std::string> presetPassword;        // --password-file
     std::deque<std::vector<std::string>> presetFiles; // chooser answers, one list per dialog
     bool showProgress = false;                        // a progress bar on stderr
+    bool showStatusLines = false;                     // and lines without a measure, as one status line
     bool interactive = false;                         // a terminal to ask on
 
     int messageBox(const std::string& text, MessageStyle style, const std::string& caption) override;
@@ -41,6 +42,9 @@ public:
     // Reads one line from the terminal after showing `prompt`; with
     // `noEcho` the typed characters are not shown. nullopt at end of input.
     std::optional<std::string> askLine(const std::string& prompt, bool noEcho = false);
+
+    // Ends the progress line or status line on stderr, if one is open.
+    void endProgressLine();
 
     // Counts the messages shown (the CLI reports failures by exit status).
     int messagesShown = 0;

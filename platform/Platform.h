@@ -131,12 +131,6 @@ public:
     // The pointer of the whole program.
     virtual void setMousePointer(MousePointer pointer) = 0;
 
-    // Progress of a long operation (a split's pieces, an engine's items):
-    // `done` of `total` steps of `task`. A host may show it; nothing else.
-    virtual void progress(std::string_view task, std::int64_t done, std::int64_t total) {
-        (void)task; (void)done; (void)total;
-    }
-
     // Opens a new archive browser window, modeless and without owner, on the
     // library-wide archive path, and makes it the newest browser window.
     // Failures of loading the window are raised to the caller.
@@ -146,6 +140,23 @@ public:
     virtual ShellFileInfo shellFileInfo(const std::string& path) = 0;
 };
 
+// Progress of a long operation, apart from the questions above: a host that
+// shows it installs one; nothing asks it anything back.
+class PACKWELL_API Progress {
+public:
+    virtual ~Progress() = default;
+    // `done` of `total` steps of `task` (a split's pieces); with `total` 0 a
+    // line of text without a measure (an engine's current item).
+    virtual void progress(std::string_view task, std::int64_t done, std::int64_t total) = 0;
+};
+
+// Tells the progress in use, if one is installed; nothing otherwise.
+void reportProgress(std::string_view task, std::int64_t done, std::int64_t total);
+
+// Installs `p` (not owned) as the progress in use; nullptr: none. Returns
+// the one installed before.
+PACKWELL_API Progress* setProgress(Progress* p);
+
 // The platform in use. When nothing was installed, a console platform that
 // writes messages to stderr and answers every question with its default.
 PACKWELL_API Platform& platform();
@@ -154,16 +165,24 @@ PACKWELL_API Platform& platform();
 // default. Returns the one installed before.
 PACKWELL_API Platform* setPlatform(Platform* p);
 
-// Installs a platform for a scope (tests, hosts).
+// Installs a platform for a scope (tests, hosts); one that shows progress
+// too is installed as the progress in use as well.
 class ScopedPlatform {
 public:
-    explicit ScopedPlatform(Platform& p) : previous_(setPlatform(&p)) {}
-    ~ScopedPlatform() { setPlatform(previous_); }
+    explicit ScopedPlatform(Platform& p) : previous_(setPlatform(&p)), progress_(dynamic_cast<Progress*>(&p)) {
+        if (progress_) previousProgress_ = setProgress(progress_);
+    }
+    ~ScopedPlatform() {
+        if (progress_) setProgress(previousProgress_);
+        setPlatform(previous_);
+    }
     ScopedPlatform(const ScopedPlatform&) = delete;
     ScopedPlatform& operator=(const ScopedPlatform&) = delete;
 
 private:
     Platform* previous_;
+    Progress* progress_;
+    Progress* previousProgress_ = nullptr;
 };
 
 }  // namespace pw

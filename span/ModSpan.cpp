@@ -401,7 +401,7 @@ std::int32_t SpanFile(const std::string& Path_Filename_To_Span, std::int32_t chu
                             "Input past end of file (" + source + " became shorter while it was split)");
         offset += want;
         out.close();
-        pw::platform().progress("Splitting", k, count);
+        pw::reportProgress("Splitting", k, count);
     }
     in.close();
 
@@ -488,7 +488,7 @@ std::string JoinSpan(const std::string& Path_Filename_To_Join) {
         const std::int64_t size = pieceStat.st_size;
         if (size > start) outOff += static_cast<off_t>(copier.copy(in, pieceStat, start, out, outOff, size - start));
         in.close();
-        pw::platform().progress("Joining", k, count);
+        pw::reportProgress("Joining", k, count);
     }
     out.close();
     result = placeJoined(temporary, folder, result, plainName, copyName);

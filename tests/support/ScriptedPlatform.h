@@ -13,7 +13,7 @@
 
 namespace pw {
 
-class ScriptedPlatform : public Platform {
+class ScriptedPlatform : public Platform, public Progress {
 public:
     struct Message {
         std::string text;
