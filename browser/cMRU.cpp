@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/Error.h"
+#include "errors/Error.h"
 #include "registry/cRegistry.h"
 
 void cMRU::MaxCount(std::int32_t v) {

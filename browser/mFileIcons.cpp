@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "platform/Error.h"
+#include "errors/Error.h"
 #include "platform/Platform.h"
 #include "platform/Text.h"
 
@@ -16,7 +16,7 @@ namespace mFileIcons {
 
 namespace {
 
-constexpr const char* kSource = "mFileIcons";
+const std::string kSource = pw::errorSource("mFileIcons");
 
 // The extension of a file name, dot included, upper case; "" without one.
 // A dot before the last "/" belongs to a folder, not to the name.

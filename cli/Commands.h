@@ -7,7 +7,7 @@
 
 #include "control/ctlPackwell.h"
 #include "platform/ConsolePlatform.h"
-#include "platform/Outcome.h"
+#include "errors/Outcome.h"
 
 namespace pw::cli {
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "cli/Commands.h"
-#include "platform/Error.h"
+#include "errors/Error.h"
 #include "platform/FailureTrap.h"
 #include "registry/cRegistry.h"
 

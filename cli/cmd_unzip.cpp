@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "cli/Commands.h"
+#include "errors/Outcome.h"
 #include "platform/FailureTrap.h"
 #include "platform/OleDate.h"
 #include "platform/Text.h"
-#include "platform/Outcome.h"
 #include "unzip/cUnzip.h"
 
 namespace pw::cli {

@@ -1,7 +1,7 @@
 #include <iostream>
 
 #include "cli/Commands.h"
-#include "platform/Error.h"
+#include "errors/Error.h"
 #include "platform/FailureTrap.h"
 #include "unzip/cUnzip.h"
 

@@ -11,7 +11,7 @@
 #include <optional>
 
 #include "cli/Commands.h"
-#include "platform/Error.h"
+#include "errors/Error.h"
 #include "platform/FailureTrap.h"
 #include "platform/Text.h"
 #include "zip/cZip.h"

@@ -11,7 +11,7 @@ set(PACKWELL_INCLUDE_SUBDIR packwell)
 # The folder structure stays, so "control/ctlPackwell.h" resolves the same way.
 # The objects hosts may hold (cZip, cUnzip, cRegistry, cMRU) come with the
 # headers they need.
-foreach(dir control platform zip unzip registry)
+foreach(dir control errors platform zip unzip registry)
   install(DIRECTORY ${dir}/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${PACKWELL_INCLUDE_SUBDIR}/${dir}
     COMPONENT dev FILES_MATCHING PATTERN "*.h" PATTERN resources EXCLUDE PATTERN filetypes EXCLUDE)
 endforeach()

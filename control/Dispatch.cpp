@@ -4,7 +4,7 @@
 #include <map>
 
 #include "control/ctlPackwell.h"
-#include "platform/Error.h"
+#include "errors/Error.h"
 #include "platform/Platform.h"
 #include "platform/Text.h"
 
@@ -17,7 +17,7 @@ namespace {
 struct Args {
     std::vector<Variant>& v;
     Variant& at(std::size_t i) {
-        if (i >= v.size()) raise(449, kLibraryTitle, "Argument not optional");
+        if (i >= v.size()) raise(kArgumentNotOptional, kLibrarySource, "Argument not optional");
         return v[i];
     }
     std::string str(std::size_t i) { return at(i).toString(); }
@@ -128,7 +128,7 @@ const std::map<std::string, std::int32_t>& names() {
     return table;
 }
 
-[[noreturn]] void unknownMember() { raise(438); }
+[[noreturn]] void unknownMember() { raise(kObjectDoesntSupport); }
 
 }  // namespace
 

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <limits>
 
-#include "platform/Error.h"
+#include "errors/Error.h"
 #include "platform/Text.h"
 
 namespace pw {

@@ -3,7 +3,7 @@
 #include "control/ctlPackwell.h"
 
 #include "control/LibrarySettings.h"
-#include "platform/Error.h"
+#include "errors/Error.h"
 #include "unzip/cUnzip.h"
 #include "zip/cZip.h"
 

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/Export.h"
 #include "control/ctlListing.h"
-#include "platform/Outcome.h"
+#include "errors/Outcome.h"
+#include "platform/Export.h"
 
 class cZip;
 class cUnzip;

@@ -3,7 +3,7 @@
 // failure trap's message box; nothing escapes to the host.
 #include "control/ctlPackwell.h"
 #include "dialogs/GCommonDialog.h"
-#include "platform/Error.h"
+#include "errors/Error.h"
 #include "platform/FailureTrap.h"
 #include "platform/FileCheck.h"
 #include "platform/Platform.h"

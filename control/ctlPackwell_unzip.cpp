@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "control/ctlPackwell.h"
-#include "platform/Error.h"
+#include "errors/Error.h"
 #include "platform/FileCheck.h"
 #include "platform/OleDate.h"
 #include "platform/Platform.h"

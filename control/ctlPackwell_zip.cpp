@@ -5,7 +5,7 @@
 
 #include "control/ctlPackwell.h"
 #include "dialogs/CFileDialog.h"
-#include "platform/Error.h"
+#include "errors/Error.h"
 #include "platform/FailureTrap.h"
 #include "platform/FileCheck.h"
 #include "platform/LibraryLoader.h"

@@ -1,6 +1,6 @@
 #include "dialogs/GCommonDialog.h"
 
-#include "platform/Error.h"
+#include "errors/Error.h"
 #include "platform/Text.h"
 
 namespace {

@@ -5,9 +5,9 @@
 // complete and nothing else is left.
 #include "FuzzScratch.h"
 
-#include "platform/Error.h"
-#include "support/ScriptedPlatform.h"
+#include "errors/Error.h"
 #include "span/ModSpan.h"
+#include "support/ScriptedPlatform.h"
 
 namespace {
 

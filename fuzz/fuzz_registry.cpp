@@ -5,7 +5,7 @@
 // pw::Error, never as a crash or a wrong length.
 #include "FuzzScratch.h"
 
-#include "platform/Error.h"
+#include "errors/Error.h"
 #include "registry/RegistryApi.h"
 #include "registry/cRegistry.h"
 

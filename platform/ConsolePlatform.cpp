@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <iostream>
 
-#include "platform/Error.h"
+#include "errors/Error.h"
 #include "platform/Text.h"
 
 namespace pw {
@@ -156,7 +156,7 @@ void ConsolePlatform::progress(std::string_view task, std::int64_t done, std::in
 }
 
 void ConsolePlatform::openArchiveBrowser() {
-    throw Error(kInvalidProcedureCall, kLibraryTitle, "The archive browser needs a display");
+    throw Error(kInvalidProcedureCall, kLibrarySource, "The archive browser needs a display");
 }
 
 ShellFileInfo ConsolePlatform::shellFileInfo(const std::string& path) {

@@ -6,8 +6,8 @@
 #include <exception>
 #include <string>
 
+#include "errors/Error.h"
 #include "platform/Export.h"
-#include "platform/Error.h"
 
 namespace pw {
 

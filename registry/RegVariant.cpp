@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <limits>
 
-#include "platform/Error.h"
+#include "errors/Error.h"
 
 namespace pw {
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/Error.h"
+#include "errors/Error.h"
 #include "platform/Text.h"
 
 using namespace pw::reg;

@@ -11,7 +11,7 @@
 #include <memory>
 #include <random>
 
-#include "platform/Error.h"
+#include "errors/Error.h"
 #include "platform/FileCheck.h"
 #include "platform/Platform.h"
 #include "platform/Text.h"
@@ -20,7 +20,7 @@ namespace ModSpan {
 
 namespace {
 
-constexpr const char* kSource = "ModSpan";
+const std::string kSource = pw::errorSource("ModSpan");
 constexpr std::int64_t kHeaderSize = 8;
 constexpr std::int32_t kMaxChunkSize = 2097151;  // chunkSize x 1,024 must fit in 32 bits
 // The copy buffer when the kernel cannot copy between the two files itself:

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <limits>
 
-#include "platform/Error.h"
+#include "errors/Error.h"
 #include "platform/Text.h"
 
 namespace {

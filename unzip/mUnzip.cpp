@@ -7,7 +7,7 @@
 #include <memory>
 #include <mutex>
 
-#include "platform/Error.h"
+#include "errors/Error.h"
 #include "platform/FailureTrap.h"
 #include "platform/LibraryLoader.h"
 #include "platform/OleDate.h"
@@ -85,7 +85,7 @@ std::string nameText(const char* text) {
 
 }  // namespace
 
-std::string RunErrorSource() { return std::string(pw::kLibraryTitle) + ".VAZeded"; }
+std::string RunErrorSource() { return pw::errorSource("VAZeded"); }
 
 cUnzip* CurrentObject() { return t_run.object; }
 

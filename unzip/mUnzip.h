@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "brixuzip1.h"
-#include "platform/Outcome.h"
+#include "errors/Outcome.h"
 
 class cUnzip;
 

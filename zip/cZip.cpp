@@ -1,6 +1,6 @@
 #include "zip/cZip.h"
 
-#include "platform/Error.h"
+#include "errors/Error.h"
 
 namespace {
 const char* const kSource = "PackwellDEMO.cZip";

@@ -8,7 +8,7 @@
 #include <mutex>
 
 #include "brixzip1.h"
-#include "platform/Error.h"
+#include "errors/Error.h"
 #include "platform/LibraryLoader.h"
 #include "platform/Text.h"
 

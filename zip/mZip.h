@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/Error.h"
-#include "platform/Outcome.h"
+#include "errors/Error.h"
+#include "errors/Outcome.h"
 #include "zip/ZipOptionRecord.h"
 
 namespace mZip {

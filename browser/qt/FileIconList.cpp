@@ -1,15 +1,9 @@
 #include "browser/qt/FileIconList.h"
 
-#include "platform/Error.h"
+#include "errors/Error.h"
 #include "platform/qt/QtSupport.h"
 
 namespace pw::qt {
-
-namespace {
-constexpr int kInvalidPicture = 481;
-constexpr int kKeyNotUnique = 457;
-constexpr int kElementNotFound = 35601;
-}  // namespace
 
 FileIconList::FileIconList(const QString& defaultKey) : defaultKey_(defaultKey) {
     QIcon fallback = QIcon::fromTheme("text-x-generic", QIcon(":/packwell/filetypes/unknown.png"));
@@ -27,17 +21,17 @@ QIcon FileIconList::iconFor(const mFileIcons::Picture& picture) {
 }
 
 void FileIconList::Add(const std::string& key, const mFileIcons::PicturePtr& picture) {
-    if (!picture) raise(kInvalidPicture, "ImageList", "Invalid picture");
+    if (!picture) raise(kInvalidPicture, pw::errorSource("ImageList"), "Invalid picture");
     QString k = qs(key);
-    if (icons_.contains(k)) raise(kKeyNotUnique, "ImageList", "Key is not unique in collection");
+    if (icons_.contains(k)) raise(kKeyNotUnique, pw::errorSource("ImageList"), "Key is not unique in collection");
     QIcon icon = iconFor(*picture);
-    if (icon.isNull()) raise(kInvalidPicture, "ImageList", "Invalid picture");
+    if (icon.isNull()) raise(kInvalidPicture, pw::errorSource("ImageList"), "Invalid picture");
     icons_.insert(k, icon);
 }
 
 void FileIconList::SetTag(const std::string& key, const std::string& tag) {
     QString k = qs(key);
-    if (!icons_.contains(k)) raise(kElementNotFound, "ImageList", "Element not found");
+    if (!icons_.contains(k)) raise(kElementNotFound, pw::errorSource("ImageList"), "Element not found");
     tags_.insert(k, qs(tag));
 }
 

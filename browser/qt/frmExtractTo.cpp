@@ -20,7 +20,7 @@
 
 #include "browser/qt/lumwFolderBrowse.h"
 #include "control/LibrarySettings.h"
-#include "platform/Error.h"
+#include "errors/Error.h"
 #include "platform/Platform.h"
 
 namespace {
@@ -55,9 +55,9 @@ QString qs(const std::string& s) { return QString::fromStdString(s); }
 
 QIcon loadPictureIcon(const std::string& path) {
     QFileInfo fi(qs(path));
-    if (!fi.exists()) throw pw::fileError(ENOENT, path, "frmExtractTo");
+    if (!fi.exists()) throw pw::fileError(ENOENT, path, pw::errorSource("frmExtractTo"));
     QPixmap pixmap(qs(path));
-    if (pixmap.isNull()) pw::raise(481, "frmExtractTo", "Invalid picture: " + path);
+    if (pixmap.isNull()) pw::raise(pw::kInvalidPicture, pw::errorSource("frmExtractTo"), "Invalid picture: " + path);
     return QIcon(pixmap);
 }
 
@@ -271,8 +271,8 @@ void frmExtractTo::cmdNewFolder_Click() {
     std::string path = folder.lexically_normal().string();
     if (path.size() > 1 && path.back() == '/') path.pop_back();
     if (::mkdir(path.c_str(), 0777) != 0) {
-        pw::Error e = pw::fileError(errno, path, "frmExtractTo");
-        if (errno == EEXIST) e = pw::Error(pw::kPathFileAccess, "frmExtractTo", "A file or folder named " + path + " already exists");
+        pw::Error e = pw::fileError(errno, path, pw::errorSource("frmExtractTo"));
+        if (errno == EEXIST) e = pw::Error(pw::kPathFileAccess, pw::errorSource("frmExtractTo"), "A file or folder named " + path + " already exists");
         pw::platform().messageBox("An error occurred: " + e.description(), pw::MessageStyle::Exclamation);
         return;
     }

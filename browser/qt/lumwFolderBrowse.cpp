@@ -10,7 +10,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
-#include "platform/Error.h"
+#include "errors/Error.h"
 
 namespace {
 
@@ -84,8 +84,8 @@ bool lumwFolderBrowse::showFolder(const std::string& path, bool select) {
 }
 
 void lumwFolderBrowse::BrowseForFolderCaptured(std::shared_ptr<ICaptureBF>& host) {
-    if (!host) pw::raise(pw::kInvalidProcedureCall, "lumwFolderBrowse", "No host for the folder browser");
-    if (m_bBrowsing) pw::raise(pw::kInvalidProcedureCall, "lumwFolderBrowse", "A browse is already running");
+    if (!host) pw::raise(pw::kInvalidProcedureCall, pw::errorSource("lumwFolderBrowse"), "No host for the folder browser");
+    if (m_bBrowsing) pw::raise(pw::kInvalidProcedureCall, pw::errorSource("lumwFolderBrowse"), "A browse is already running");
     // Keeps this object alive for the whole run, whatever the host releases.
     auto self = shared_from_this();
     m_host = host.get();

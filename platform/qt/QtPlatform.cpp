@@ -13,7 +13,7 @@
 #include "browser/qt/frmOverwrite.h"
 #include "browser/qt/frmPassword.h"
 #include "dialogs/qt/QtFileChooser.h"
-#include "platform/Error.h"
+#include "errors/Error.h"
 #include "platform/Text.h"
 #include "platform/qt/QtSupport.h"
 
@@ -163,7 +163,7 @@ void QtPlatform::setMousePointer(MousePointer pointer) {
 }
 
 void QtPlatform::openArchiveBrowser() {
-    if (!browserFactory()) raise(kInvalidProcedureCall, kLibraryTitle, "The archive browser is not available");
+    if (!browserFactory()) raise(kInvalidProcedureCall, kLibrarySource, "The archive browser is not available");
     browserFactory()();
 }
 

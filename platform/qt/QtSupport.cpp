@@ -11,7 +11,7 @@
 #include <QWidget>
 #include <cerrno>
 
-#include "platform/Error.h"
+#include "errors/Error.h"
 
 namespace pw::qt {
 
@@ -38,13 +38,13 @@ QIcon loadPicture(const std::string& path) {
     QFileInfo info(file);
     if (!info.exists()) {
         bool folderThere = QFileInfo(info.absolutePath()).isDir();
-        throw Error(folderThere ? kFileNotFound : kPathNotFound, kLibraryTitle,
+        throw Error(folderThere ? kFileNotFound : kPathNotFound, kLibrarySource,
                     (folderThere ? "File not found: " : "Path not found: ") + path);
     }
-    if (!info.isReadable()) throw fileError(EACCES, path, kLibraryTitle);
+    if (!info.isReadable()) throw fileError(EACCES, path, kLibrarySource);
     QImageReader reader(file);
     QImage image = reader.read();
-    if (image.isNull()) throw Error(481, kLibraryTitle, "Invalid picture: " + path);
+    if (image.isNull()) throw Error(kInvalidPicture, kLibrarySource, "Invalid picture: " + path);
     return QIcon(QPixmap::fromImage(image));
 }
 

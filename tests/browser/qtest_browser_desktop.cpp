@@ -22,7 +22,7 @@
 #include "browser/qt/frmUnzip.h"
 #include "browser/qt/frmUnzipList.h"
 #include "control/LibrarySettings.h"
-#include "platform/ScriptedPlatform.h"
+#include "support/ScriptedPlatform.h"
 #include "support/TempDir.h"
 #include "unzip/cUnzip.h"
 

@@ -20,7 +20,7 @@
 #include "browser/qt/frmExtractTo.h"
 #include "browser/qt/lumwFolderBrowse.h"
 #include "control/LibrarySettings.h"
-#include "platform/Error.h"
+#include "errors/Error.h"
 #include "support/ScriptedPlatform.h"
 #include "support/TempDir.h"
 

@@ -4,7 +4,7 @@
 #include <functional>
 
 #include "browser/cMRU.h"
-#include "platform/Error.h"
+#include "errors/Error.h"
 #include "registry/RegistryTestFixture.h"
 #include "registry/cRegistry.h"
 

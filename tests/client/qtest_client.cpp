@@ -14,9 +14,9 @@
 #include "client/frmClient.h"
 #include "control/LibrarySettings.h"
 #include "control/ctlPackwell.h"
-#include "platform/Error.h"
-#include "support/ScriptedPlatform.h"
+#include "errors/Error.h"
 #include "support/Process.h"
+#include "support/ScriptedPlatform.h"
 #include "support/TempDir.h"
 
 namespace fs = std::filesystem;

@@ -8,7 +8,7 @@
 
 #include "control/LibrarySettings.h"
 #include "control/ctlPackwell.h"
-#include "platform/Error.h"
+#include "errors/Error.h"
 #include "platform/FailureTrap.h"
 #include "support/ScriptedPlatform.h"
 

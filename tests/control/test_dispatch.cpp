@@ -6,7 +6,7 @@
 
 #include "control/Dispatch.h"
 #include "control/ctlPackwell.h"
-#include "platform/Error.h"
+#include "errors/Error.h"
 #include "support/ScriptedPlatform.h"
 
 namespace {

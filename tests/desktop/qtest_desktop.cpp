@@ -10,15 +10,15 @@
 #include <QPushButton>
 #include <filesystem>
 
+#include "QtTestApp.h"
 #include "browser/qt/FileIconList.h"
 #include "control/qt/ctlPackwellWidget.h"
-#include "platform/Error.h"
-#include "support/Process.h"
-#include "support/ScriptedPlatform.h"
+#include "errors/Error.h"
 #include "platform/qt/QtPlatform.h"
 #include "platform/qt/QtSupport.h"
+#include "support/Process.h"
+#include "support/ScriptedPlatform.h"
 #include "support/TempDir.h"
-#include "QtTestApp.h"
 
 namespace {
 

@@ -10,14 +10,14 @@
 #include <QScreen>
 #include <QTest>
 
+#include "QtTestApp.h"
 #include "browser/qt/frmOverwrite.h"
 #include "browser/qt/frmPassword.h"
 #include "control/LibrarySettings.h"
-#include "platform/Error.h"
-#include "support/ScriptedPlatform.h"
+#include "errors/Error.h"
 #include "platform/qt/QtPlatform.h"
+#include "support/ScriptedPlatform.h"
 #include "support/TempDir.h"
-#include "QtTestApp.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <filesystem>
 
 #include "browser/mFileIcons.h"
-#include "platform/Error.h"
+#include "errors/Error.h"
 #include "support/ScriptedPlatform.h"
 #include "support/TempDir.h"
 

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "dialogs/GCommonDialog.h"
-#include "platform/Error.h"
+#include "errors/Error.h"
 #include "support/ScriptedPlatform.h"
 
 namespace {

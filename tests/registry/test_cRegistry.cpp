@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "platform/Error.h"
+#include "errors/Error.h"
 #include "registry/RegistryTestFixture.h"
 #include "registry/cRegistry.h"
 

@@ -8,7 +8,7 @@
 #include <functional>
 #include <gmock/gmock.h>
 
-#include "platform/Error.h"
+#include "errors/Error.h"
 #include "span/ModSpan.h"
 #include "span/SpanFixture.h"
 

@@ -10,7 +10,7 @@
 #include "FakeEngineSupport.h"
 #include "control/Dispatch.h"
 #include "control/ctlPackwell.h"
-#include "platform/Error.h"
+#include "errors/Error.h"
 #include "platform/OleDate.h"
 #include "support/ScriptedPlatform.h"
 #include "support/TempDir.h"

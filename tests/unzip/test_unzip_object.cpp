@@ -6,7 +6,7 @@
 #include <functional>
 #include <limits>
 
-#include "platform/Error.h"
+#include "errors/Error.h"
 #include "platform/OleDate.h"
 #include "unzip/cUnzip.h"
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "FakeEngineSupport.h"
-#include "platform/Error.h"
+#include "errors/Error.h"
 #include "platform/OleDate.h"
 #include "unzip/cUnzip.h"
 

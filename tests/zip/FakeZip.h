@@ -12,8 +12,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "errors/Error.h"
 #include "fake/FakeZipEngine.h"
-#include "platform/Error.h"
 
 namespace pwtest {
 

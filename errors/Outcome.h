@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/Export.h"
 #include "brixoutcome.h"
+#include "platform/Export.h"
 
 namespace pw {
 

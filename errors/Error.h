@@ -28,14 +28,27 @@ enum ErrorNumber : int {
     kPermissionDenied = 70,
     kPathFileAccess = 75,
     kPathNotFound = 76,
+    kDeviceIO = 57,
+    kTooManyFiles = 67,
+    kObjectDoesntSupport = 438,
+    kArgumentNotOptional = 449,
     kEntryPointNotFound = 453,
+    kKeyNotUnique = 457,
+    kInvalidPicture = 481,
+    kElementNotFound = 35601,
 };
+
+// Where an error comes from, in one convention: the library's name for the
+// control's own checks, "PackwellDEMO.<object>" for an error an object of
+// the library raised ("PackwellDEMO.ModSpan", "PackwellDEMO.cRegistry").
+inline constexpr const char* kLibrarySource = "PackwellDEMO";
+PACKWELL_API std::string errorSource(std::string_view object);
 
 class PACKWELL_API Error : public std::runtime_error {
 public:
     Error(int number, std::string source, std::string description);
     // The classic description of a number ("Subscript out of range", ...).
-    explicit Error(int number, std::string source = "PackwellDEMO");
+    explicit Error(int number, std::string source = kLibrarySource);
 
     int number() const noexcept { return number_; }
     const std::string& source() const noexcept { return source_; }
@@ -56,9 +69,9 @@ PACKWELL_API std::string classicDescription(int number);
 // classic error: ENOENT 53 (76 when the folder is missing too), ENOTDIR 76,
 // EACCES/EPERM 70, ENOSPC/EDQUOT 61, anything else 75. The description
 // names the path and the system's reason.
-PACKWELL_API Error fileError(int errnum, std::string_view path, std::string source = "PackwellDEMO");
+PACKWELL_API Error fileError(int errnum, std::string_view path, std::string source = kLibrarySource);
 
-[[noreturn]] PACKWELL_API void raise(int number, std::string source = "PackwellDEMO");
+[[noreturn]] PACKWELL_API void raise(int number, std::string source = kLibrarySource);
 [[noreturn]] PACKWELL_API void raise(int number, std::string source, std::string description);
 
 }  // namespace pw

@@ -1,4 +1,4 @@
-#include "platform/Error.h"
+#include "errors/Error.h"
 
 #include <cerrno>
 #include <cstring>
@@ -17,36 +17,38 @@ Error::Error(int number, std::string source) : Error(number, std::move(source), 
 std::string classicDescription(int number) {
     switch (number) {
         case 3: return "Return without GoSub";
-        case 5: return "Invalid procedure call or argument";
-        case 6: return "Overflow";
-        case 7: return "Out of memory";
-        case 9: return "Subscript out of range";
+        case kInvalidProcedureCall: return "Invalid procedure call or argument";
+        case kOverflow: return "Overflow";
+        case kOutOfMemory: return "Out of memory";
+        case kSubscriptOutOfRange: return "Subscript out of range";
         case 11: return "Division by zero";
-        case 13: return "Type mismatch";
-        case 48: return "Error in loading DLL";
+        case kTypeMismatch: return "Type mismatch";
+        case kLoadingLibrary: return "Error in loading DLL";
         case 49: return "Bad DLL calling convention";
         case 51: return "Internal error";
-        case 52: return "Bad file name or number";
-        case 53: return "File not found";
+        case kBadFileName: return "Bad file name or number";
+        case kFileNotFound: return "File not found";
         case 54: return "Bad file mode";
-        case 55: return "File already open";
-        case 57: return "Device I/O error";
-        case 58: return "File already exists";
-        case 61: return "Disk full";
-        case 62: return "Input past end of file";
-        case 67: return "Too many files";
+        case kFileAlreadyOpen: return "File already open";
+        case kDeviceIO: return "Device I/O error";
+        case kFileAlreadyExists: return "File already exists";
+        case kDiskFull: return "Disk full";
+        case kInputPastEnd: return "Input past end of file";
+        case kTooManyFiles: return "Too many files";
         case 68: return "Device unavailable";
-        case 70: return "Permission denied";
+        case kPermissionDenied: return "Permission denied";
         case 71: return "Disk not ready";
         case 74: return "Can't rename with different drive";
-        case 75: return "Path/File access error";
-        case 76: return "Path not found";
+        case kPathFileAccess: return "Path/File access error";
+        case kPathNotFound: return "Path not found";
         case 91: return "Object variable or With block variable not set";
-        case 438: return "Object doesn't support this property or method";
-        case 453: return "Specified DLL function not found";
+        case kObjectDoesntSupport: return "Object doesn't support this property or method";
+        case kEntryPointNotFound: return "Specified DLL function not found";
         default: return "Application-defined or object-defined error";
     }
 }
+
+std::string errorSource(std::string_view object) { return std::string(kLibrarySource) + "." + std::string(object); }
 
 Error fileError(int errnum, std::string_view path, std::string source) {
     int number = kPathFileAccess;
@@ -67,8 +69,8 @@ Error fileError(int errnum, std::string_view path, std::string source) {
 #endif
         case EFBIG: number = kDiskFull; break;
         case EMFILE:
-        case ENFILE: number = 67; break;
-        case EIO: number = 57; break;
+        case ENFILE: number = kTooManyFiles; break;
+        case EIO: number = kDeviceIO; break;
         case ENAMETOOLONG: number = kBadFileName; break;
         default: number = kPathFileAccess; break;
     }

@@ -1,4 +1,4 @@
-#include "platform/Outcome.h"
+#include "errors/Outcome.h"
 
 namespace pw {
 
