@@ -2,17 +2,10 @@
 // table and the resize rule. The operations live in one file per group.
 #include "control/ctlPackwell.h"
 
-#include "control/LibrarySettings.h"
 #include "errors/Error.h"
+#include "platform/LibrarySettings.h"
 #include "unzip/cUnzip.h"
 #include "zip/cZip.h"
-
-namespace pw {
-LibrarySettings& librarySettings() {
-    thread_local LibrarySettings settings;
-    return settings;
-}
-}  // namespace pw
 
 ctlPackwell::ctlPackwell() = default;
 

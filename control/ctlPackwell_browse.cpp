@@ -1,8 +1,8 @@
 // Archive browser launch of ctlPackwell: opens a browser window on an archive
 // (or empty) and returns at once; the window then lives by itself.
-#include "control/LibrarySettings.h"
 #include "control/ctlPackwell.h"
 #include "platform/FileCheck.h"
+#include "platform/LibrarySettings.h"
 #include "platform/Platform.h"
 
 void ctlPackwell::ListZipContent(const std::string& zip_path_name_file) {

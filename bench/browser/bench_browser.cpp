@@ -16,8 +16,8 @@
 
 #include "browser/qt/frmUnzip.h"
 #include "browser/qt/frmUnzipList.h"
-#include "control/LibrarySettings.h"
-#include "platform/qt/QtPlatform.h"
+#include "control/qt/QtPlatform.h"
+#include "platform/LibrarySettings.h"
 #include "unzip/cUnzip.h"
 
 namespace fs = std::filesystem;

@@ -19,8 +19,8 @@
 #include <sys/stat.h>
 
 #include "browser/qt/lumwFolderBrowse.h"
-#include "control/LibrarySettings.h"
 #include "errors/Error.h"
+#include "platform/LibrarySettings.h"
 #include "platform/Platform.h"
 
 namespace {

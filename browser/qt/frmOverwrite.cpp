@@ -9,7 +9,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "control/LibrarySettings.h"
+#include "platform/LibrarySettings.h"
 #include "platform/qt/QtSupport.h"
 
 using pw::qt::qs;

@@ -5,7 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "control/LibrarySettings.h"
+#include "platform/LibrarySettings.h"
 #include "platform/Platform.h"
 #include "platform/Text.h"
 #include "platform/qt/QtSupport.h"

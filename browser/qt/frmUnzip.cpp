@@ -32,13 +32,12 @@
 #include "browser/qt/frmProgress.h"
 #include "browser/qt/frmUnzipList.h"
 #include "browser/qt/lumwFolderBrowse.h"
-#include "control/LibrarySettings.h"
 #include "dialogs/GCommonDialog.h"
 #include "platform/FailureTrap.h"
 #include "platform/LibraryLoader.h"
+#include "platform/LibrarySettings.h"
 #include "platform/OleDate.h"
 #include "platform/Platform.h"
-#include "platform/qt/QtPlatform.h"
 #include "platform/qt/QtSupport.h"
 #include "unzip/cUnzip.h"
 
@@ -238,15 +237,6 @@ frmUnzip* frmUnzip::OpenNew() {
     pw::qt::centreOnScreen(w);
     return w;
 }
-
-void frmUnzip::RegisterFactory() {
-    pw::qt::setArchiveBrowserFactory([] { OpenNew(); });
-}
-
-namespace {
-// The library's windows open through the desktop layer's openArchiveBrowser.
-const bool kFactoryRegistered = (frmUnzip::RegisterFactory(), true);
-}  // namespace
 
 template <class Body>
 void frmUnzip::guarded(Body&& body) {

@@ -50,8 +50,6 @@ public:
     // and without owner, and makes it the newest browser window. Raises what
     // loading raises (the window is then gone).
     static frmUnzip* OpenNew();
-    // Plugs OpenNew into the desktop layer's openArchiveBrowser.
-    static void RegisterFactory();
 
     // --- What the settings need (BrowserSettingsHost) ---
     bool UseFolderNames() const override;

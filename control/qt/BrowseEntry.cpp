@@ -7,8 +7,8 @@
 
 #include "control/BrowseEntry.h"
 #include "control/ctlPackwell.h"
+#include "control/qt/QtPlatform.h"
 #include "platform/FailureTrap.h"
-#include "platform/qt/QtPlatform.h"
 
 int PackwellBrowse(const char* archive, char* errorText, int errorTextSize) {
     auto fail = [&](const std::string& text) {

@@ -3,7 +3,7 @@
 #include <QLabel>
 #include <QPixmap>
 
-#include "platform/qt/QtPlatform.h"
+#include "control/qt/QtPlatform.h"
 
 namespace pw::qt {
 

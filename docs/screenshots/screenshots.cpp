@@ -38,11 +38,11 @@
 #include "browser/qt/lumwFolderBrowse.h"
 #include "client/SampleData.h"
 #include "client/frmClient.h"
-#include "control/LibrarySettings.h"
+#include "platform/LibrarySettings.h"
 #include "control/ctlPackwell.h"
 #include "control/qt/ctlPackwellWidget.h"
 #include "dialogs/qt/QtFileChooser.h"
-#include "platform/qt/QtPlatform.h"
+#include "control/qt/QtPlatform.h"
 #include "unzip/cUnzip.h"
 
 namespace fs = std::filesystem;

@@ -21,7 +21,7 @@
 #include "browser/qt/frmProgress.h"
 #include "browser/qt/frmUnzip.h"
 #include "browser/qt/frmUnzipList.h"
-#include "control/LibrarySettings.h"
+#include "platform/LibrarySettings.h"
 #include "support/ScriptedPlatform.h"
 #include "support/TempDir.h"
 #include "unzip/cUnzip.h"

@@ -19,8 +19,8 @@
 
 #include "browser/qt/frmExtractTo.h"
 #include "browser/qt/lumwFolderBrowse.h"
-#include "control/LibrarySettings.h"
 #include "errors/Error.h"
+#include "platform/LibrarySettings.h"
 #include "support/ScriptedPlatform.h"
 #include "support/TempDir.h"
 

@@ -24,9 +24,9 @@
 #include "browser/qt/frmOverwrite.h"
 #include "browser/qt/frmUnzip.h"
 #include "browser/qt/lumwFolderBrowse.h"
-#include "control/LibrarySettings.h"
 #include "control/ctlPackwell.h"
-#include "platform/qt/QtPlatform.h"
+#include "control/qt/QtPlatform.h"
+#include "platform/LibrarySettings.h"
 
 namespace fs = std::filesystem;
 

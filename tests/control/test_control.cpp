@@ -6,10 +6,10 @@
 #include <functional>
 #include <thread>
 
-#include "control/LibrarySettings.h"
 #include "control/ctlPackwell.h"
 #include "errors/Error.h"
 #include "platform/FailureTrap.h"
+#include "platform/LibrarySettings.h"
 #include "support/ScriptedPlatform.h"
 
 namespace {

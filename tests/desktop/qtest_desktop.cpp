@@ -12,9 +12,9 @@
 
 #include "QtTestApp.h"
 #include "browser/qt/FileIconList.h"
+#include "control/qt/QtPlatform.h"
 #include "control/qt/ctlPackwellWidget.h"
 #include "errors/Error.h"
-#include "platform/qt/QtPlatform.h"
 #include "platform/qt/QtSupport.h"
 #include "support/Process.h"
 #include "support/ScriptedPlatform.h"

@@ -13,9 +13,9 @@
 #include "QtTestApp.h"
 #include "browser/qt/frmOverwrite.h"
 #include "browser/qt/frmPassword.h"
-#include "control/LibrarySettings.h"
+#include "control/qt/QtPlatform.h"
 #include "errors/Error.h"
-#include "platform/qt/QtPlatform.h"
+#include "platform/LibrarySettings.h"
 #include "support/ScriptedPlatform.h"
 #include "support/TempDir.h"
 

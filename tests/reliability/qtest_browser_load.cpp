@@ -10,12 +10,12 @@
 #include <fstream>
 
 #include "browser/qt/frmUnzip.h"
-#include "control/LibrarySettings.h"
 #include "control/ctlPackwell.h"
-#include "support/ScriptedPlatform.h"
-#include "platform/qt/QtPlatform.h"
+#include "control/qt/QtPlatform.h"
+#include "platform/LibrarySettings.h"
 #include "reliability/Summary.h"
 #include "support/Process.h"
+#include "support/ScriptedPlatform.h"
 #include "support/TempDir.h"
 
 using namespace pwtest;

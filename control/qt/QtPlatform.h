@@ -41,8 +41,9 @@ QtPlatform& qtPlatform();
 // Qt platform is the one in use afterwards. Needs a QApplication.
 bool ensureQtPlatform();
 
-// The archive browser window lives elsewhere in the library; it registers
-// how a new one is opened. Returns the factory registered before.
+// How openArchiveBrowser opens a new window: the library's archive browser
+// unless another way is registered here. Returns the factory registered
+// before.
 using ArchiveBrowserFactory = std::function<void()>;
 ArchiveBrowserFactory setArchiveBrowserFactory(ArchiveBrowserFactory factory);
 

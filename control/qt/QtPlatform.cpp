@@ -1,4 +1,4 @@
-#include "platform/qt/QtPlatform.h"
+#include "control/qt/QtPlatform.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -12,6 +12,7 @@
 
 #include "browser/qt/frmOverwrite.h"
 #include "browser/qt/frmPassword.h"
+#include "browser/qt/frmUnzip.h"
 #include "dialogs/qt/QtFileChooser.h"
 #include "errors/Error.h"
 #include "platform/Text.h"
@@ -21,8 +22,10 @@ namespace pw::qt {
 
 namespace {
 
+// A new browser window is the archive browser of this library unless a host
+// or a test registers another way.
 ArchiveBrowserFactory& browserFactory() {
-    static ArchiveBrowserFactory f;
+    static ArchiveBrowserFactory f = [] { frmUnzip::OpenNew(); };
     return f;
 }
 
