@@ -14,6 +14,8 @@
 // a fresh database and nothing is ever written over it.
 #include "registry/RegistryApi.h"
 
+#include "platform/Utf8.h"
+
 #include <sqlite3.h>
 #include <pthread.h>
 #include <sys/stat.h>
@@ -39,53 +41,9 @@ namespace fs = std::filesystem;
 constexpr std::size_t kMaxKeyNameChars = 255;
 constexpr std::size_t kMaxValueNameChars = 16383;
 
-// ---- Case folding -----------------------------------------------------------
-// Our own fixed table, not the locale's: every process must fold names the
-// same way or one key would become two.
-char32_t foldChar(char32_t c) {
-    if (c >= 'a' && c <= 'z') return c - 0x20;
-    if (c < 0x80) return c;
-    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 0x20;
-    if (c == 0xFF) return 0x178;
-    if (c >= 0x100 && c <= 0x137) return c & ~char32_t(1);
-    if (c >= 0x139 && c <= 0x148) return (c & 1) ? c : c - 1;
-    if (c >= 0x14A && c <= 0x177) return c & ~char32_t(1);
-    if (c >= 0x179 && c <= 0x17E) return (c & 1) ? c : c - 1;
-    if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return c - 0x20;
-    if (c >= 0x430 && c <= 0x44F) return c - 0x20;
-    if (c >= 0x450 && c <= 0x45F) return c - 0x50;
-    return c;
-}
-
-// Folds the letters we know; bytes that are not valid UTF-8 pass through.
-std::string fold(std::string_view s, std::size_t* chars = nullptr) {
-    std::string out;
-    out.reserve(s.size());
-    std::size_t n = 0;
-    for (std::size_t i = 0; i < s.size();) {
-        ++n;
-        unsigned char c = static_cast<unsigned char>(s[i]);
-        int len = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
-        bool ok = len > 0 && i + len <= s.size();
-        for (int k = 1; ok && k < len; ++k) ok = (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
-        if (!ok) { out += s[i++]; continue; }
-        char32_t cp = len == 1 ? c : len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
-        for (int k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-        cp = foldChar(cp);
-        if (cp < 0x80) out += static_cast<char>(cp);
-        else if (cp < 0x800) { out += static_cast<char>(0xC0 | (cp >> 6)); out += static_cast<char>(0x80 | (cp & 0x3F)); }
-        else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12)); out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (cp >> 18)); out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F)); out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
-        i += len;
-    }
-    if (chars) *chars = n;
-    return out;
-}
+// Names are compared by the one folding rule (platform/Utf8.h): fixed, so
+// every process folds a name the same way or one key would become two.
+using pw::utf8::fold;
 
 // ---- Roots and connections -----------------------------------------------------
 
