@@ -5,11 +5,10 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
-#include <mutex>
 
 #include "brixzip1.h"
 #include "platform/Error.h"
-#include "platform/LibraryLoader.h"
+#include "platform/EngineBinding.h"
 #include "platform/Text.h"
 
 namespace mZip {
@@ -18,45 +17,26 @@ namespace {
 
 const char* const kSource = "PackwellDEMO.cZip";
 
-// Per-thread state of the run in progress: the object that started it (held
-// until the next run) and whether a password request was refused.
-struct RunState {
-    std::shared_ptr<ZipRunObject> object;
-    bool passwordRefused = false;
-};
-thread_local RunState t_run;
+// The run in progress on this thread. Its object stays kept after the run
+// until the next run on the thread replaces it (a failed run included).
+thread_local pw::binding::RunState<ZipRunObject> t_run;
 
-struct Engine {
-    std::mutex lock;
-    std::unique_ptr<pw::LibraryLoader> loader = std::make_unique<pw::LibraryLoader>("libbrixzip1.so");
-};
-Engine& engine() {
-    static Engine e;
+pw::binding::EngineLibrary& engine() {
+    static pw::binding::EngineLibrary e("libbrixzip1.so");
     return e;
 }
 
 template <class Fn>
 Fn entry(const char* name) {
-    Engine& e = engine();
-    std::lock_guard<std::mutex> guard(e.lock);
-    return e.loader->function<Fn>(name, kSource);
+    return engine().function<Fn>(name, kSource);
 }
 
-// Every failure inside a callback stays inside it: the step is skipped and
-// the callback goes on.
-template <class Step>
-void guarded(Step&& step) noexcept {
-    try {
-        step();
-    } catch (...) {
-    }
-}
+using pw::binding::guarded;
 
 int32_t ZipPrintCallback(const char* text, uint32_t size) {
     guarded([&] {
         std::string msg;
-        if (!EngineText(text, size, msg)) return;
-        if (t_run.object) t_run.object->RaiseProgress(1, msg);
+        if (EngineText(text, size, msg) && t_run.object) t_run.object->RaiseProgress(1, msg);
     });
     return 0;
 }
@@ -65,36 +45,15 @@ int32_t ZipServiceCallback(const char* item, uint32_t size) {
     bool cancel = false;
     guarded([&] {
         std::string msg;
-        if (!EngineText(item, size, msg)) return;
-        if (t_run.object) t_run.object->RaiseCancel(msg, cancel);
+        if (EngineText(item, size, msg) && t_run.object) t_run.object->RaiseCancel(msg, cancel);
     });
     return cancel ? 1 : 0;
 }
 
 int32_t ZipPasswordCallback(char* buffer, int32_t size, const char*, const char*) {
-    if (t_run.passwordRefused) return 1;
-    std::string password;
-    bool cancel = false;
-    guarded([&] {
+    return pw::binding::answerPassword(t_run.passwordRefused, buffer, size, [](std::string& password, bool& cancel) {
         if (t_run.object) t_run.object->RaisePasswordRequest(password, cancel);
     });
-    int32_t result = 1;
-    guarded([&] {
-        std::string trimmed = pw::trimBlanks(password);
-        if (trimmed.empty() || cancel || !buffer) {
-            t_run.passwordRefused = true;
-            return;
-        }
-        // At most 254 bytes, never cutting a character in two; the engine's
-        // buffer is zero-filled, but terminate anyway when it says it has room.
-        std::size_t limit = 254;
-        if (size > 0 && static_cast<std::size_t>(size) - 1 < limit) limit = static_cast<std::size_t>(size) - 1;
-        std::string_view cut = pw::utf8PrefixBytes(trimmed, limit);
-        std::memcpy(buffer, cut.data(), cut.size());
-        if (size <= 0 || cut.size() < static_cast<std::size_t>(size)) buffer[cut.size()] = '\0';
-        result = 0;
-    });
-    return result;
 }
 
 char* ZipCommentCallback(char* comment) { return comment; }
@@ -147,18 +106,18 @@ void makeCurrent(const std::string& folder) {
 }  // namespace
 
 bool EngineText(const char* text, std::uint32_t byteCount, std::string& out) {
-    if (!text || byteCount <= 1 || byteCount >= 32000) return false;
     // Texts are UTF-8 on both sides. The engine already writes "/" between
     // folder names, the platform's own separator, so nothing is turned.
-    out = pw::cutAtNul(std::string_view(text, byteCount));
+    auto msg = pw::binding::engineText(text, byteCount);
+    if (!msg) return false;
+    out = std::move(*msg);
     return true;
 }
 
 std::int32_t RunZip(std::shared_ptr<ZipRunObject> obj, ZipOptionRecord& options,
                     const std::vector<std::string>& fileSpecs, std::int32_t count, pw::OutcomeList* outcomes) {
-    if (outcomes) outcomes->clear();
-    t_run.passwordRefused = false;
-    t_run.object = obj;
+    pw::binding::RunScope<ZipRunObject> scope(t_run, obj.get(), obj);
+    const pw::binding::OutcomeSink sink = pw::binding::collectInto(outcomes);
 
     std::string base = obj ? obj->BasePath() : std::string();
     if (!pw::trimBlanks(base).empty()) makeCurrent(base);
@@ -185,7 +144,7 @@ std::int32_t RunZip(std::shared_ptr<ZipRunObject> obj, ZipOptionRecord& options,
 
     std::string archive = obj ? obj->ZipFile() : std::string();
     auto zpArchiveEx = entry<int32_t (*)(int32_t, const char*, ZIPNAMES*, const ZPEXTRA*)>("ZpArchiveEx");
-    ZPEXTRA extra{sizeof(ZPEXTRA), outcomes, outcomes ? &pw::pwCollectOutcome : nullptr};
+    ZPEXTRA extra{sizeof(ZPEXTRA), sink.context, sink.callback};
     return zpArchiveEx(count, archive.c_str(), &names, &extra);
 }
 
@@ -264,10 +223,6 @@ pw::Error RunError(std::int32_t code, const std::string& archive, const pw::Outc
     return pw::Error(number, kSource, text);
 }
 
-void UseEngineLibrary(const std::string& fileName) {
-    Engine& e = engine();
-    std::lock_guard<std::mutex> guard(e.lock);
-    e.loader = std::make_unique<pw::LibraryLoader>(fileName);
-}
+void UseEngineLibrary(const std::string& fileName) { engine().use(fileName); }
 
 }  // namespace mZip
