@@ -351,4 +351,18 @@ TEST_F(ExtractToTest, IconThatIsNoPictureFailsTheShowing) {
     EXPECT_FALSE(b->Browsing());
 }
 
+TEST_F(ExtractToTest, IconInAFolderThatIsNotThereIsPathNotFound) {
+    // The same numbers as every other window's icon.
+    pw::librarySettings().formExtractIcon = (tmp.path() / "no-folder" / "x.ico").string();
+    auto dlg = std::make_shared<frmExtractTo>(&opener);
+    auto b = lumwFolderBrowse::create();
+    std::shared_ptr<ICaptureBF> host = dlg;
+    try {
+        b->BrowseForFolderCaptured(host);
+        FAIL() << "no error";
+    } catch (const pw::Error& e) {
+        EXPECT_EQ(e.number(), pw::kPathNotFound);
+    }
+}
+
 }  // namespace
