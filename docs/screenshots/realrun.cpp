@@ -27,36 +27,17 @@
 #include "control/LibrarySettings.h"
 #include "control/ctlPackwell.h"
 #include "platform/qt/QtPlatform.h"
+#include "ShotSupport.h"
 
 namespace fs = std::filesystem;
 
-namespace {
-void settle(int rounds = 10) {
-    for (int i = 0; i < rounds; ++i) {
-        QApplication::processEvents();
-        QThread::msleep(20);
-    }
-}
-void save(QWidget* w, const fs::path& file) {
-    settle(3);
-    QPixmap shot = w->grab();
-    if (!shot.save(QString::fromStdString(file.string()))) std::fprintf(stderr, "could not save %s\n", file.c_str());
-    else std::printf("%s (%dx%d)\n", file.c_str(), shot.width(), shot.height());
-}
-template <class T>
-T* findVisible() {
-    for (QWidget* t : QApplication::topLevelWidgets())
-        if (auto* d = dynamic_cast<T*>(t); d && d->isVisible()) return d;
-    return nullptr;
-}
-}  // namespace
+using shots::findVisible;
+using shots::save;
+using shots::settle;
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s OUTPUT_FOLDER\n", argv[0]);
-        return 2;
-    }
-    const fs::path out = fs::absolute(argv[1]);
+    fs::path out;
+    if (!shots::outputFolder(argc, argv, out)) return 2;
     fs::create_directories(out);
     const fs::path scratch = fs::temp_directory_path() / "packwell-realrun";
     fs::remove_all(scratch);
