@@ -11,17 +11,11 @@
 #include "platform/Error.h"
 #include "platform/FailureTrap.h"
 #include "platform/ScriptedPlatform.h"
+#include "support/Errors.h"
 
 namespace {
 
-int errorNumberOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const pw::Error& e) {
-        return e.number();
-    }
-    return 0;
-}
+using pwtest::errorNumberOf;
 
 TEST(AppearanceProperties, ReadReturnsOwnCopyAndNeverClearsTheWindowsValue) {
     ctlPackwell c;

@@ -8,20 +8,14 @@
 #include "control/ctlPackwell.h"
 #include "platform/Error.h"
 #include "platform/ScriptedPlatform.h"
+#include "support/Errors.h"
 
 namespace {
 
 using pw::DispatchKind;
 using pw::Variant;
 
-int errorNumberOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const pw::Error& e) {
-        return e.number();
-    }
-    return 0;
-}
+using pwtest::errorNumberOf;
 
 TEST(Dispatch, PropertiesByIdentifierWriteAndRead) {
     ctlPackwell c;

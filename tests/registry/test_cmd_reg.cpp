@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "support/TempDir.h"
+#include "support/Process.h"
 
 namespace {
 
@@ -18,8 +19,7 @@ struct Outcome {
 class CmdReg : public ::testing::Test {
 protected:
     void SetUp() override {
-        const char* bin = std::getenv("PACKWELL_BIN_DIR");
-        program = std::string(bin ? bin : ".") + "/packwell";
+        program = pwtest::packwellProgram();
         if (!std::filesystem::exists(program)) GTEST_SKIP() << "packwell not built: " << program;
     }
     // Runs packwell with `args` (shell-quoted by the caller) on this test's

@@ -13,6 +13,7 @@
 #include "platform/ScriptedPlatform.h"
 #include "support/TempDir.h"
 #include "unzip/cUnzip.h"
+#include "support/Process.h"
 
 namespace fs = std::filesystem;
 
@@ -194,7 +195,7 @@ TEST_F(ArchiveTest, HostileNamesNeverLeaveTheFolder) {
     EXPECT_FALSE(fs::exists("/abs/evil2.txt"));
     EXPECT_FALSE(u->Notes().empty());
 
-    std::string cmd = "'" + std::string(std::getenv("PACKWELL_BIN_DIR")) + "/packwell' unzip '" + archive + "' '" +
+    std::string cmd = "'" + pwtest::packwellProgram() + "' unzip '" + archive + "' '" +
                       out + "/inner' --folder-names --answer all >/dev/null 2>&1 </dev/null";
     EXPECT_EQ(sh(cmd), 1);
 }
@@ -215,7 +216,7 @@ TEST_F(ArchiveTest, DamagedArchivesAreReportedAndDamageNothing) {
 
 TEST_F(ArchiveTest, CommandLineListAndUnzipWithFolders) {
     pyZip(archive, kThreeFiles);
-    std::string bin = std::string(std::getenv("PACKWELL_BIN_DIR")) + "/packwell";
+    std::string bin = pwtest::packwellProgram();
     ASSERT_EQ(sh("'" + bin + "' list '" + archive + "' > '" + (dir / "list.txt") + "'"), 0);
     std::string list = pwtest::readFile(dir / "list.txt");
     EXPECT_NE(list.find("readme.txt\t8000\t"), std::string::npos) << list;

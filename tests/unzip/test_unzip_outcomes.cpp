@@ -13,6 +13,7 @@
 #include "platform/ScriptedPlatform.h"
 #include "support/TempDir.h"
 #include "unzip/cUnzip.h"
+#include "support/Process.h"
 
 namespace fs = std::filesystem;
 
@@ -184,7 +185,7 @@ struct CliRun {
 };
 
 CliRun packwell(const std::string& args, const pwtest::TempDir& dir) {
-    std::string cmd = "'" + std::string(std::getenv("PACKWELL_BIN_DIR")) + "/packwell' " + args + " >/dev/null 2>'" +
+    std::string cmd = "'" + pwtest::packwellProgram() + "' " + args + " >/dev/null 2>'" +
                       (dir / "stderr.txt") + "' </dev/null";
     int rc = std::system(cmd.c_str());
     return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, pwtest::readFile(dir / "stderr.txt")};

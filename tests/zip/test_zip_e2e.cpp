@@ -11,6 +11,7 @@
 #include "platform/ScriptedPlatform.h"
 #include "support/TempDir.h"
 #include "zip/cZip.h"
+#include "support/Process.h"
 
 namespace {
 
@@ -214,8 +215,7 @@ TEST_F(ZipEndToEnd, EncryptedWithAPasswordAndRefusedWithout) {
 
 TEST_F(ZipEndToEnd, CommandLineEncryptsWithTraditionalEncryptionOnRequest) {
     pwtest::writeFile(dir / "pw.txt", "s3cret\n");
-    std::string bin = std::getenv("PACKWELL_BIN_DIR");
-    auto [rc, out] = shell("'" + bin + "/packwell' zip '" + zip + "' '" + tree + "/one.txt' --zipcrypto --password-file '" +
+    auto [rc, out] = shell("'" + pwtest::packwellProgram() + "' zip '" + zip + "' '" + tree + "/one.txt' --zipcrypto --password-file '" +
                            (dir / "pw.txt") + "' </dev/null");
     ASSERT_EQ(rc, 0) << out;
     // Info-ZIP unzip reads traditional encryption (not AES).
