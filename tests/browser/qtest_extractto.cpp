@@ -23,6 +23,7 @@
 #include "platform/Error.h"
 #include "platform/ScriptedPlatform.h"
 #include "support/TempDir.h"
+#include "support/Errors.h"
 
 namespace fs = std::filesystem;
 
@@ -337,32 +338,23 @@ TEST_F(ExtractToTest, ComponentEndClosesTheDialog) {
     EXPECT_TRUE(opener.isEnabled());
 }
 
-TEST_F(ExtractToTest, IconThatIsNoPictureFailsTheShowing) {
-    pw::librarySettings().formExtractIcon = folder(tmp, "none.ico");
+// The number of the error that showing the dialog with `icon` raises (0:
+// none); the browse component is left not browsing.
+int showingErrorWithIcon(QWidget& opener, const std::string& icon) {
+    pw::librarySettings().formExtractIcon = icon;
     auto dlg = std::make_shared<frmExtractTo>(&opener);
     auto b = lumwFolderBrowse::create();
     std::shared_ptr<ICaptureBF> host = dlg;
-    try {
-        b->BrowseForFolderCaptured(host);
-        FAIL() << "no error";
-    } catch (const pw::Error& e) {
-        EXPECT_EQ(e.number(), 53);
-    }
+    const int n = pwtest::errorNumberOf([&] { b->BrowseForFolderCaptured(host); });
     EXPECT_FALSE(b->Browsing());
+    return n;
 }
 
-TEST_F(ExtractToTest, IconInAFolderThatIsNotThereIsPathNotFound) {
+TEST_F(ExtractToTest, IconThatIsNoPictureFailsTheShowing) {
+    EXPECT_EQ(showingErrorWithIcon(opener, folder(tmp, "none.ico")), 53);
     // The same numbers as every other window's icon.
-    pw::librarySettings().formExtractIcon = (tmp.path() / "no-folder" / "x.ico").string();
-    auto dlg = std::make_shared<frmExtractTo>(&opener);
-    auto b = lumwFolderBrowse::create();
-    std::shared_ptr<ICaptureBF> host = dlg;
-    try {
-        b->BrowseForFolderCaptured(host);
-        FAIL() << "no error";
-    } catch (const pw::Error& e) {
-        EXPECT_EQ(e.number(), pw::kPathNotFound);
-    }
+    EXPECT_EQ(showingErrorWithIcon(opener, (tmp.path() / "no-folder" / "x.ico").string()), pw::kPathNotFound);
 }
+
 
 }  // namespace
