@@ -10,7 +10,15 @@
 #include <QThread>
 #include <QWidget>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <initializer_list>
+#include <string>
+
+#include "browser/qt/frmUnzip.h"
+#include "control/LibrarySettings.h"
+#include "control/ctlPackwell.h"
+#include "platform/qt/QtPlatform.h"
 
 namespace shots {
 
@@ -54,6 +62,39 @@ inline bool outputFolder(int argc, char** argv, std::filesystem::path& out) {
     }
     out = std::filesystem::absolute(argv[1]);
     return true;
+}
+
+// A fresh scratch folder below the temporary folder with the given
+// subfolders, its registry folder made the process's registry.
+inline std::filesystem::path scratchFolder(const char* name, std::initializer_list<const char*> subfolders) {
+    const std::filesystem::path scratch = std::filesystem::temp_directory_path() / name;
+    std::filesystem::remove_all(scratch);
+    std::filesystem::create_directories(scratch / "registry");
+    for (const char* sub : subfolders) std::filesystem::create_directories(scratch / sub);
+    setenv("PACKWELL_REGISTRY_DIR", (scratch / "registry").c_str(), 1);
+    return scratch;
+}
+
+// The sample project archive the pictures show (each entry its name
+// `repeats` times), with `moreNames` (Python list items) after the usual ones.
+inline bool makeSampleArchive(const std::string& archive, int repeats, const std::string& moreNames = "") {
+    const std::string make = "python3 -c \"import zipfile\n"
+                             "with zipfile.ZipFile('" + archive + "','w',zipfile.ZIP_DEFLATED) as z:\n"
+                             "  for n in ['README.txt','docs/manual.pdf','docs/notes.doc','src/main.c','src/main.h',"
+                             "'images/logo.png','images/photo.jpg','music/theme.mp3','site/index.html','data/table.csv',"
+                             "'tools/setup.exe','archive/old.zip'" + moreNames + "]:\n"
+                             "    z.writestr(n, n*" + std::to_string(repeats) + ")\n\"";
+    return std::system(make.c_str()) == 0;
+}
+
+// Opens `archive` in the browser window through the control, with the
+// pictures' captions; the window, or nullptr.
+inline frmUnzip* openBrowser(ctlPackwell& control, const std::string& archive) {
+    pw::qt::ensureQtPlatform();
+    control.formUnzipCaption("Packwell - Archive Browser");
+    control.formExtractCaption("Extract To");
+    control.ListZipContent(archive);
+    return static_cast<frmUnzip*>(pw::librarySettings().newestBrowserWindow);
 }
 
 }  // namespace shots

@@ -39,30 +39,16 @@ int main(int argc, char** argv) {
     fs::path out;
     if (!shots::outputFolder(argc, argv, out)) return 2;
     fs::create_directories(out);
-    const fs::path scratch = fs::temp_directory_path() / "packwell-realrun";
-    fs::remove_all(scratch);
-    fs::create_directories(scratch / "registry");
-    fs::create_directories(scratch / "Extracted");
-    setenv("PACKWELL_REGISTRY_DIR", (scratch / "registry").c_str(), 1);
+    const fs::path scratch = shots::scratchFolder("packwell-realrun", {"Extracted"});
     const std::string archive = (scratch / "project.zip").string();
-    std::string make = "python3 -c \"import zipfile\n"
-                       "with zipfile.ZipFile('" + archive + "','w',zipfile.ZIP_DEFLATED) as z:\n"
-                       "  for n in ['README.txt','docs/manual.pdf','docs/notes.doc','src/main.c','src/main.h',"
-                       "'images/logo.png','images/photo.jpg','music/theme.mp3','site/index.html','data/table.csv',"
-                       "'tools/setup.exe','archive/old.zip','a-rather-long-file-name-for-the-first-column.txt']:\n"
-                       "    z.writestr(n, n*4000)\n\"";
-    if (std::system(make.c_str()) != 0) return 1;
+    if (!shots::makeSampleArchive(archive, 4000, ",'a-rather-long-file-name-for-the-first-column.txt'")) return 1;
     // One file already there: the overwrite prompt must ask about it.
     std::ofstream(scratch / "Extracted" / "README.txt") << "old";
 
     QApplication app(argc, argv);
-    pw::qt::ensureQtPlatform();
     ctlPackwell control;
-    control.formUnzipCaption("Packwell - Archive Browser");
-    control.formExtractCaption("Extract To");
     control.formOverwriteCaption("Overwrite?");
-    control.ListZipContent(archive);
-    auto* w = static_cast<frmUnzip*>(pw::librarySettings().newestBrowserWindow);
+    frmUnzip* w = shots::openBrowser(control, archive);
     if (!w) return 1;
     settle();
     save(w, out / "1-opened.png");
