@@ -14,41 +14,16 @@
 #include "support/TempDir.h"
 #include "unzip/cUnzip.h"
 #include "support/Process.h"
+#include "RealArchive.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// The system's Python: a version manager's shim costs seconds per start.
-std::string python() { return std::filesystem::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3"; }
-
-int sh(const std::string& cmd) {
-    int rc = std::system(cmd.c_str());
-    return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-}
-
-// Runs a Python snippet with `z` open for writing on `archive`.
-void pyZip(const std::string& archive, const std::string& body) {
-    std::string script = "import zipfile, sys\nz = zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED)\n" + body +
-                         "\nz.close()\n";
-    pwtest::TempDir t;
-    pwtest::writeFile(t / "mk.py", script);
-    ASSERT_EQ(sh(python() + " '" + (t / "mk.py") + "' '" + archive + "'"), 0);
-}
-
-class ArchiveTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        unsetenv("PACKWELL_ENGINE_DIR");
-        out = dir / "out";
-        fs::create_directories(out);
-        archive = dir / "a.zip";
-    }
-    pwtest::TempDir dir;
-    std::string archive, out;
-    pw::ScriptedPlatform ui;
-    pw::ScopedPlatform scope{ui};
-};
+using pwtest::pyZip;
+using pwtest::python;
+using pwtest::sh;
+using ArchiveTest = pwtest::RealArchiveTest;
 
 const char* kThreeFiles =
     "z.writestr(zipfile.ZipInfo('docs/', (2001,7,14,9,30,0)), '')\n"
