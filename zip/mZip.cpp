@@ -33,20 +33,24 @@ Fn entry(const char* name) {
 
 using pw::binding::guarded;
 
-int32_t ZipPrintCallback(const char* text, uint32_t size) {
+// Raises `raise(object, message)` for an engine text in range, on the run's
+// object.
+template <class Raise>
+void raiseText(const char* text, uint32_t size, Raise&& raise) {
     guarded([&] {
         std::string msg;
-        if (EngineText(text, size, msg) && t_run.object) t_run.object->RaiseProgress(1, msg);
+        if (EngineText(text, size, msg) && t_run.object) raise(*t_run.object, msg);
     });
+}
+
+int32_t ZipPrintCallback(const char* text, uint32_t size) {
+    raiseText(text, size, [](ZipRunObject& o, const std::string& msg) { o.RaiseProgress(1, msg); });
     return 0;
 }
 
 int32_t ZipServiceCallback(const char* item, uint32_t size) {
     bool cancel = false;
-    guarded([&] {
-        std::string msg;
-        if (EngineText(item, size, msg) && t_run.object) t_run.object->RaiseCancel(msg, cancel);
-    });
+    raiseText(item, size, [&](ZipRunObject& o, const std::string& msg) { o.RaiseCancel(msg, cancel); });
     return cancel ? 1 : 0;
 }
 
