@@ -64,6 +64,20 @@ char* ZipCommentCallback(char* comment) { return comment; }
 
 const char* textOrNull(const std::optional<std::string>& s) { return s ? s->c_str() : nullptr; }
 
+// The option record's numeric fields have the same names in the engine's
+// record and in the object's: one copy serves both directions.
+template <class From, class To>
+void copyFlags(const From& f, To& t) {
+    t.fTemp = f.fTemp; t.fSuffix = f.fSuffix; t.fEncrypt = f.fEncrypt; t.fSystem = f.fSystem;
+    t.fVolume = f.fVolume; t.fExtra = f.fExtra; t.fNoDirEntries = f.fNoDirEntries;
+    t.fExcludeDate = f.fExcludeDate; t.fIncludeDate = f.fIncludeDate; t.fVerbose = f.fVerbose;
+    t.fQuiet = f.fQuiet; t.fCRLF_LF = f.fCRLF_LF; t.fLF_CRLF = f.fLF_CRLF; t.fJunkDir = f.fJunkDir;
+    t.fGrow = f.fGrow; t.fForce = f.fForce; t.fMove = f.fMove; t.fDeleteEntries = f.fDeleteEntries;
+    t.fUpdate = f.fUpdate; t.fFreshen = f.fFreshen; t.fJunkSFX = f.fJunkSFX; t.fLatestTime = f.fLatestTime;
+    t.fComment = f.fComment; t.fOffsets = f.fOffsets; t.fPrivilege = f.fPrivilege;
+    t.fEncryption = f.fEncryption; t.fRecurse = f.fRecurse; t.fRepair = f.fRepair; t.fLevel = f.fLevel;
+}
+
 void copyBack(const ZPOPT& o, ZipOptionRecord& r) {
     auto text = [](const char* p, std::optional<std::string>& field) {
         if (!p) field.reset();
@@ -72,14 +86,7 @@ void copyBack(const ZPOPT& o, ZipOptionRecord& r) {
     text(o.Date, r.Date);
     text(o.szRootDir, r.szRootDir);
     text(o.szTempDir, r.szTempDir);
-    r.fTemp = o.fTemp; r.fSuffix = o.fSuffix; r.fEncrypt = o.fEncrypt; r.fSystem = o.fSystem;
-    r.fVolume = o.fVolume; r.fExtra = o.fExtra; r.fNoDirEntries = o.fNoDirEntries;
-    r.fExcludeDate = o.fExcludeDate; r.fIncludeDate = o.fIncludeDate; r.fVerbose = o.fVerbose;
-    r.fQuiet = o.fQuiet; r.fCRLF_LF = o.fCRLF_LF; r.fLF_CRLF = o.fLF_CRLF; r.fJunkDir = o.fJunkDir;
-    r.fGrow = o.fGrow; r.fForce = o.fForce; r.fMove = o.fMove; r.fDeleteEntries = o.fDeleteEntries;
-    r.fUpdate = o.fUpdate; r.fFreshen = o.fFreshen; r.fJunkSFX = o.fJunkSFX; r.fLatestTime = o.fLatestTime;
-    r.fComment = o.fComment; r.fOffsets = o.fOffsets; r.fPrivilege = o.fPrivilege;
-    r.fEncryption = o.fEncryption; r.fRecurse = o.fRecurse; r.fRepair = o.fRepair; r.fLevel = o.fLevel;
+    copyFlags(o, r);
 }
 
 ZPOPT toEngine(const ZipOptionRecord& r) {
@@ -87,14 +94,7 @@ ZPOPT toEngine(const ZipOptionRecord& r) {
     o.Date = textOrNull(r.Date);
     o.szRootDir = textOrNull(r.szRootDir);
     o.szTempDir = textOrNull(r.szTempDir);
-    o.fTemp = r.fTemp; o.fSuffix = r.fSuffix; o.fEncrypt = r.fEncrypt; o.fSystem = r.fSystem;
-    o.fVolume = r.fVolume; o.fExtra = r.fExtra; o.fNoDirEntries = r.fNoDirEntries;
-    o.fExcludeDate = r.fExcludeDate; o.fIncludeDate = r.fIncludeDate; o.fVerbose = r.fVerbose;
-    o.fQuiet = r.fQuiet; o.fCRLF_LF = r.fCRLF_LF; o.fLF_CRLF = r.fLF_CRLF; o.fJunkDir = r.fJunkDir;
-    o.fGrow = r.fGrow; o.fForce = r.fForce; o.fMove = r.fMove; o.fDeleteEntries = r.fDeleteEntries;
-    o.fUpdate = r.fUpdate; o.fFreshen = r.fFreshen; o.fJunkSFX = r.fJunkSFX; o.fLatestTime = r.fLatestTime;
-    o.fComment = r.fComment; o.fOffsets = r.fOffsets; o.fPrivilege = r.fPrivilege;
-    o.fEncryption = r.fEncryption; o.fRecurse = r.fRecurse; o.fRepair = r.fRepair; o.fLevel = r.fLevel;
+    copyFlags(r, o);
     return o;
 }
 
