@@ -414,6 +414,19 @@ LONG locate(HKEY h, bool write, DWORD need, Root*& root, sqlite3_int64& id, Conn
     return ERROR_SUCCESS;
 }
 
+// Where a call on a key works: the key's root and id, and a connection.
+struct Place {
+    LONG result = ERROR_SUCCESS;
+    Root* root = nullptr;
+    sqlite3_int64 id = 0;
+    Connection* c = nullptr;
+};
+Place locate(HKEY h, bool write, DWORD need) {
+    Place p;
+    p.result = locate(h, write, need, p.root, p.id, p.c);
+    return p;
+}
+
 HKEY newHandle(Root* r, sqlite3_int64 id, std::string path, FileId file, DWORD access) {
     HKEY h = g_nextHandle++;
     if (g_nextHandle <= 0 || g_nextHandle >= 0x7FFFFFFF) g_nextHandle = 0x1000;
@@ -532,10 +545,7 @@ LONG RegQueryValueEx(HKEY hKey, const std::string& valueName, DWORD*, DWORD* typ
                      DWORD* cbData) {
     std::lock_guard lock(g_mutex);
     if (data && !cbData) return ERROR_INVALID_PARAMETER;
-    Root* root = nullptr;
-    sqlite3_int64 id = 0;
-    Connection* c = nullptr;
-    LONG r = locate(hKey, false, KEY_QUERY_VALUE, root, id, c);
+    auto [r, root, id, c] = locate(hKey, false, KEY_QUERY_VALUE);
     if (r != ERROR_SUCCESS) return r;
     int rc = SQLITE_OK;
     sqlite3_stmt* s = stmt(*c, "SELECT type, data FROM vals WHERE key=?1 AND fold=?2", rc);
@@ -566,10 +576,7 @@ LONG RegSetValueEx(HKEY hKey, const std::string& valueName, DWORD, DWORD type, c
     std::size_t chars = 0;
     std::string folded = fold(valueName, &chars);
     if (chars > kMaxValueNameChars) return ERROR_INVALID_PARAMETER;
-    Root* root = nullptr;
-    sqlite3_int64 id = 0;
-    Connection* c = nullptr;
-    LONG r = locate(hKey, true, KEY_SET_VALUE, root, id, c);
+    auto [r, root, id, c] = locate(hKey, true, KEY_SET_VALUE);
     if (r != ERROR_SUCCESS) return r;
     int rc = SQLITE_OK;
     // One statement, so one transaction; it stores nothing when the key was
@@ -639,10 +646,7 @@ LONG RegDeleteKey(HKEY hKey, const std::string& subKey) {
 
 LONG RegDeleteValue(HKEY hKey, const std::string& valueName) {
     std::lock_guard lock(g_mutex);
-    Root* root = nullptr;
-    sqlite3_int64 id = 0;
-    Connection* c = nullptr;
-    LONG r = locate(hKey, true, KEY_SET_VALUE, root, id, c);
+    auto [r, root, id, c] = locate(hKey, true, KEY_SET_VALUE);
     if (r != ERROR_SUCCESS) return r;
     int rc = SQLITE_OK;
     sqlite3_stmt* s = stmt(*c, "DELETE FROM vals WHERE key=?1 AND fold=?2", rc);
@@ -659,10 +663,7 @@ LONG RegDeleteValue(HKEY hKey, const std::string& valueName) {
 // OFFSET ?2") to item `index`. On ERROR_SUCCESS `s` stands on that row and the
 // caller resets it; anything else is what the enumeration returns.
 static LONG enumerationRow(HKEY hKey, DWORD need, const char* sql, DWORD index, sqlite3_stmt*& s) {
-    Root* root = nullptr;
-    sqlite3_int64 id = 0;
-    Connection* c = nullptr;
-    LONG r = locate(hKey, false, need, root, id, c);
+    auto [r, root, id, c] = locate(hKey, false, need);
     if (r != ERROR_SUCCESS) return r == ERROR_FILE_NOT_FOUND ? ERROR_NO_MORE_ITEMS : r;
     int rc = SQLITE_OK;
     s = stmt(*c, sql, rc);
@@ -725,10 +726,7 @@ LONG RegEnumKey(HKEY hKey, DWORD index, char* name, DWORD cchName) {
 LONG RegQueryInfoKey(HKEY hKey, DWORD* subKeys, DWORD* maxSubKeyLen, DWORD* values, DWORD* maxValueNameLen,
                      DWORD* maxValueLen) {
     std::lock_guard lock(g_mutex);
-    Root* root = nullptr;
-    sqlite3_int64 id = 0;
-    Connection* c = nullptr;
-    LONG r = locate(hKey, false, KEY_QUERY_VALUE, root, id, c);
+    auto [r, root, id, c] = locate(hKey, false, KEY_QUERY_VALUE);
     if (r != ERROR_SUCCESS) return r;
     int rc = SQLITE_OK;
     sqlite3_stmt* s = stmt(*c,
