@@ -123,6 +123,37 @@ protected:
 
     std::mt19937 rng{kSeed};
 
+    using Files = std::map<std::string, std::string>;
+
+    // Kills packwell `args` at random moments, kRuns times: `prepare(i)` sets
+    // the scene, the originals stay as they were, `afterKill(after)` judges
+    // what the killed run left, files left beside `produced` count as
+    // temporaries, and a run to the end then succeeds and passes
+    // `afterAgain(i)`.
+    void killRuns(Tally& t, const std::vector<std::string>& args, milliseconds length,
+                  const std::set<std::string>& produced, const std::function<void(int)>& prepare,
+                  const std::function<void(const Files&)>& afterKill, const std::function<void(int)>& afterAgain) {
+        int kills = 0, leaving = 0;
+        for (int i = 0; i < kRuns; ++i) {
+            SCOPED_TRACE(i);
+            if (prepare) prepare(i);
+            t.begin();
+            const auto before = snapshot();
+            kills += killedRun(packwellProgram(), args, length);
+            const auto after = snapshot();
+            expectOriginalsKept(before, after);
+            afterKill(after);
+            leaving += leftTemporaries(before, after, produced) > 0;
+
+            auto again = runPackwell(args);
+            EXPECT_EQ(again.exitCode, 0) << again.err;
+            afterAgain(i);
+            t.end();
+        }
+        t.note(killNote(kills, leaving));
+        EXPECT_GT(kills, 0);
+    }
+
     // Kills `program args` at random moments while it changes the existing
     // `archive` (put back as it was before each run): the archive is then
     // byte-identical or complete with `expected` entries, nothing else
@@ -175,28 +206,18 @@ TEST_F(CrashSafety, ZipKilledLeavesNoArchiveOrACompleteOne) {
     fs::remove(archive);
     Tally t("Crash safety", "zip (new archive)", std::to_string(kRuns) + " kill -9 at random moments",
             "files zipped intact; archive absent or complete; next run works, stores no temporary");
-    int kills = 0, leaving = 0;
-    for (int i = 0; i < kRuns; ++i) {
-        SCOPED_TRACE(i);
-        t.begin();
-        const auto before = snapshot();
-        kills += killedRun(packwellProgram(), args, length);
-        const auto after = snapshot();
-        expectOriginalsKept(before, after);
-        if (fs::exists(archive)) {
-            EXPECT_EQ(entries(archive), kTree);
-        }
-        leaving += leftTemporaries(before, after, {"tree/backup.zip"}) > 0;
-
-        auto again = runPackwell(args);
-        EXPECT_EQ(again.exitCode, 0) << again.err;
-        EXPECT_EQ(entries(archive), kTree) << "a temporary was stored, or an entry is missing";
-        if (i % 5 == 0) expectArchiveHolds(archive, kTree, dir / "tree");
-        fs::remove(archive);
-        t.end();
-    }
-    t.note(killNote(kills, leaving));
-    EXPECT_GT(kills, 0);
+    killRuns(
+        t, args, length, {"tree/backup.zip"}, {},
+        [&](const Files&) {
+            if (fs::exists(archive)) {
+                EXPECT_EQ(entries(archive), kTree);
+            }
+        },
+        [&](int i) {
+            EXPECT_EQ(entries(archive), kTree) << "a temporary was stored, or an entry is missing";
+            if (i % 5 == 0) expectArchiveHolds(archive, kTree, dir / "tree");
+            fs::remove(archive);
+        });
 }
 
 TEST_F(CrashSafety, AddKilledLeavesTheOldArchiveOrTheNewOne) {
@@ -236,28 +257,18 @@ TEST_F(CrashSafety, JoinKilledLeavesNoPartialFile) {
     fs::remove(joined);
     Tally t("Crash safety", "join", std::to_string(kRuns) + " kill -9 at random moments",
             "pieces byte-identical; joined file absent or complete; next run works");
-    int kills = 0, leaving = 0;
-    for (int i = 0; i < kRuns; ++i) {
-        SCOPED_TRACE(i);
-        t.begin();
-        const auto before = snapshot();
-        kills += killedRun(packwellProgram(), args, length);
-        const auto after = snapshot();
-        expectOriginalsKept(before, after);
-        if (fs::exists(joined)) {
-            EXPECT_EQ(fingerprint(joined), original) << "a partial joined file";
-        }
-        leaving += leftTemporaries(before, after, {"pieces/movie.avi"}) > 0;
-
-        fs::remove(joined);
-        auto again = runPackwell(args);
-        EXPECT_EQ(again.exitCode, 0) << again.err;
-        EXPECT_EQ(fingerprint(joined), original);
-        fs::remove(joined);
-        t.end();
-    }
-    t.note(killNote(kills, leaving));
-    EXPECT_GT(kills, 0);
+    killRuns(
+        t, args, length, {"pieces/movie.avi"}, {},
+        [&](const Files&) {
+            if (fs::exists(joined)) {
+                EXPECT_EQ(fingerprint(joined), original) << "a partial joined file";
+            }
+            fs::remove(joined);
+        },
+        [&](int) {
+            EXPECT_EQ(fingerprint(joined), original);
+            fs::remove(joined);
+        });
 }
 
 TEST_F(CrashSafety, ExtractKilledLeavesOnlyCompleteFiles) {
@@ -277,32 +288,24 @@ TEST_F(CrashSafety, ExtractKilledLeavesOnlyCompleteFiles) {
     };
     Tally t("Crash safety", "extract (unzip, overwriting)", std::to_string(kRuns) + " kill -9 at random moments",
             "archive byte-identical; every extracted file complete; next run works");
-    int kills = 0, leaving = 0;
-    for (int i = 0; i < kRuns; ++i) {
-        SCOPED_TRACE(i);
-        // Every other try into an empty folder, the others over the last run's files.
-        if (i % 2 == 1) {
-            for (const auto& n : expected) fs::remove(dir / n);
-        }
-        t.begin();
-        const auto before = snapshot();
-        kills += killedRun(packwellProgram(), args, length);
-        const auto after = snapshot();
-        expectOriginalsKept(before, after);
-        for (const auto& n : expected) {
-            if (after.count(n)) {
-                EXPECT_EQ(after.at(n), fingerprint(sourceOf(n))) << n << " is incomplete";
+    killRuns(
+        t, args, length, expected,
+        [&](int i) {
+            // Every other try into an empty folder, the others over the last run's files.
+            if (i % 2 == 1) {
+                for (const auto& n : expected) fs::remove(dir / n);
             }
-        }
-        leaving += leftTemporaries(before, after, expected) > 0;
-
-        auto again = runPackwell(args);
-        EXPECT_EQ(again.exitCode, 0) << again.err;
-        for (const auto& n : expected) EXPECT_EQ(fingerprint(dir / n), fingerprint(sourceOf(n))) << n;
-        t.end();
-    }
-    t.note(killNote(kills, leaving));
-    EXPECT_GT(kills, 0);
+        },
+        [&](const Files& after) {
+            for (const auto& n : expected) {
+                if (after.count(n)) {
+                    EXPECT_EQ(after.at(n), fingerprint(sourceOf(n))) << n << " is incomplete";
+                }
+            }
+        },
+        [&](int) {
+            for (const auto& n : expected) EXPECT_EQ(fingerprint(dir / n), fingerprint(sourceOf(n))) << n;
+        });
 }
 
 }  // namespace
