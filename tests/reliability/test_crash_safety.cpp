@@ -130,9 +130,10 @@ protected:
     // what the killed run left, files left beside `produced` count as
     // temporaries, and a run to the end then succeeds and passes
     // `afterAgain(i)`.
-    void killRuns(Tally& t, const std::vector<std::string>& args, milliseconds length,
-                  const std::set<std::string>& produced, const std::function<void(int)>& prepare,
+    void killRuns(const std::string& what, const std::string& promise, const std::vector<std::string>& args,
+                  milliseconds length, const std::set<std::string>& produced, const std::function<void(int)>& prepare,
                   const std::function<void(const Files&)>& afterKill, const std::function<void(int)>& afterAgain) {
+        Tally t("Crash safety", what, std::to_string(kRuns) + " kill -9 at random moments", promise);
         int kills = 0, leaving = 0;
         for (int i = 0; i < kRuns; ++i) {
             SCOPED_TRACE(i);
@@ -159,14 +160,15 @@ protected:
     // byte-identical or complete with `expected` entries, nothing else
     // changes, and a later run (from the old archive when `againFromOld`)
     // ends with `expected`. `check(i)` adds checks after run i.
-    void killWhileChanging(Tally& t, const std::string& program, const std::vector<std::string>& args,
-                           const std::string& archive, const std::set<std::string>& expected, bool againFromOld,
+    void killWhileChanging(const std::string& what, const std::string& promise, const std::string& program,
+                           const std::vector<std::string>& args, const std::string& archive, const std::set<std::string>& expected, bool againFromOld,
                            const std::function<void(int)>& check = {}) {
         const std::string pristine = dir / "pristine.zip.orig";
         fs::copy_file(archive, pristine);
         auto restore = [&] { fs::copy_file(pristine, archive, fs::copy_options::overwrite_existing); };
         const milliseconds length = measure(program, args, restore);
         const std::string name = fs::path(archive).filename().string();
+        Tally t("Crash safety", what, std::to_string(kRuns) + " kill -9 at random moments", promise);
         int kills = 0, leaving = 0;
         for (int i = 0; i < kRuns; ++i) {
             SCOPED_TRACE(i);
@@ -204,10 +206,9 @@ TEST_F(CrashSafety, ZipKilledLeavesNoArchiveOrACompleteOne) {
     const std::vector<std::string> args{"zip-folder", archive, dir / "tree", "*.*", "--keep-folder"};
     const milliseconds length = measure(packwellProgram(), args, [&] { fs::remove(archive); });
     fs::remove(archive);
-    Tally t("Crash safety", "zip (new archive)", std::to_string(kRuns) + " kill -9 at random moments",
-            "files zipped intact; archive absent or complete; next run works, stores no temporary");
     killRuns(
-        t, args, length, {"tree/backup.zip"}, {},
+        "zip (new archive)", "files zipped intact; archive absent or complete; next run works, stores no temporary",
+        args, length, {"tree/backup.zip"}, {},
         [&](const Files&) {
             if (fs::exists(archive)) {
                 EXPECT_EQ(entries(archive), kTree);
@@ -225,10 +226,9 @@ TEST_F(CrashSafety, AddKilledLeavesTheOldArchiveOrTheNewOne) {
     ASSERT_EQ(runPackwell({"zip-folder", archive, dir / "tree", "*.*", "--keep-folder"}).exitCode, 0);
     std::set<std::string> grown = kTree;
     grown.insert("photo.raw");
-    Tally t("Crash safety", "add (existing archive)", std::to_string(kRuns) + " kill -9 at random moments",
-            "archive byte-identical or complete with the new entry; next run works");
-    killWhileChanging(t, packwellProgram(), {"add", archive, dir / "photo.raw"}, archive, grown, false,
-                      [&](int i) {
+    killWhileChanging("add (existing archive)",
+                      "archive byte-identical or complete with the new entry; next run works", packwellProgram(),
+                      {"add", archive, dir / "photo.raw"}, archive, grown, false, [&](int i) {
                           if (i % 5 == 0) expectArchiveHolds(archive, grown, dir / "tree");
                       });
 }
@@ -240,9 +240,9 @@ TEST_F(CrashSafety, DeleteKilledLeavesTheOldArchiveOrTheNewOne) {
     std::set<std::string> shrunk = kTree;
     shrunk.insert("photo.raw");
     shrunk.erase("ledger.txt");
-    Tally t("Crash safety", "delete (cZip.Delete)", std::to_string(kRuns) + " kill -9 at random moments",
-            "archive byte-identical or complete without the entry; next run works");
-    killWhileChanging(t, zipDeleteProgram(), {archive, "ledger.txt"}, archive, shrunk, true);
+    killWhileChanging("delete (cZip.Delete)",
+                      "archive byte-identical or complete without the entry; next run works", zipDeleteProgram(),
+                      {archive, "ledger.txt"}, archive, shrunk, true);
 }
 
 TEST_F(CrashSafety, JoinKilledLeavesNoPartialFile) {
@@ -255,10 +255,9 @@ TEST_F(CrashSafety, JoinKilledLeavesNoPartialFile) {
     const std::vector<std::string> args{"join", dir / "pieces/movie.001"};
     const milliseconds length = measure(packwellProgram(), args, [&] { fs::remove(joined); });
     fs::remove(joined);
-    Tally t("Crash safety", "join", std::to_string(kRuns) + " kill -9 at random moments",
-            "pieces byte-identical; joined file absent or complete; next run works");
     killRuns(
-        t, args, length, {"pieces/movie.avi"}, {},
+        "join", "pieces byte-identical; joined file absent or complete; next run works", args, length,
+        {"pieces/movie.avi"}, {},
         [&](const Files&) {
             if (fs::exists(joined)) {
                 EXPECT_EQ(fingerprint(joined), original) << "a partial joined file";
@@ -286,10 +285,9 @@ TEST_F(CrashSafety, ExtractKilledLeavesOnlyCompleteFiles) {
     auto sourceOf = [&](const std::string& n) {
         return n == "out/photo.raw" ? dir / "photo.raw" : dir / ("tree/" + n.substr(4));
     };
-    Tally t("Crash safety", "extract (unzip, overwriting)", std::to_string(kRuns) + " kill -9 at random moments",
-            "archive byte-identical; every extracted file complete; next run works");
     killRuns(
-        t, args, length, expected,
+        "extract (unzip, overwriting)", "archive byte-identical; every extracted file complete; next run works",
+        args, length, expected,
         [&](int i) {
             // Every other try into an empty folder, the others over the last run's files.
             if (i % 2 == 1) {
