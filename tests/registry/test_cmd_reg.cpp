@@ -26,14 +26,8 @@ protected:
     // own registry folder; stderr is dropped.
     Outcome packwell(const std::string& args) {
         std::string cmd = "PACKWELL_REGISTRY_DIR='" + dir.path().string() + "' '" + program + "' " + args + " 2>/dev/null";
-        Outcome r;
-        FILE* p = ::popen(cmd.c_str(), "r");
-        char buf[4096];
-        std::size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-        int status = ::pclose(p);
-        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return r;
+        const pwtest::ShellResult r = pwtest::shell(cmd);
+        return {r.status, r.out};
     }
     std::string program;
     pwtest::TempDir dir;
