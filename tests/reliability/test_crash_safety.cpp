@@ -161,7 +161,8 @@ protected:
     // changes, and a later run (from the old archive when `againFromOld`)
     // ends with `expected`. `check(i)` adds checks after run i.
     void killWhileChanging(const std::string& what, const std::string& promise, const std::string& program,
-                           const std::vector<std::string>& args, const std::string& archive, const std::set<std::string>& expected, bool againFromOld,
+                           const std::vector<std::string>& args, const std::string& archive,
+                           const std::set<std::string>& expected, bool againFromOld,
                            const std::function<void(int)>& check = {}) {
         const std::string pristine = dir / "pristine.zip.orig";
         fs::copy_file(archive, pristine);
