@@ -24,21 +24,13 @@
 #include "platform/ScriptedPlatform.h"
 #include "support/TempDir.h"
 #include "support/Errors.h"
+#include "support/QtApp.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-QApplication& app() {
-    static int argc = 1;
-    static char name[] = "qtest_extractto";
-    static char* argv[] = {name, nullptr};
-    static QApplication* a = [] {
-        qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
-        return new QApplication(argc, argv);
-    }();
-    return *a;
-}
+QApplication& app() { return pwtest::qtApp(); }
 
 // Runs `step` once the dialog is up (inside the browse's own loop).
 void whenShown(std::function<void()> step) {

@@ -13,7 +13,7 @@
 #include "platform/qt/QtPlatform.h"
 #include "platform/qt/QtSupport.h"
 #include "support/TempDir.h"
-#include "QtTestApp.h"
+#include "support/QtApp.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include "platform/ScriptedPlatform.h"
 #include "platform/qt/QtPlatform.h"
 #include "support/TempDir.h"
-#include "QtTestApp.h"
+#include "support/QtApp.h"
 
 namespace {
 
