@@ -327,9 +327,9 @@ bool plainRecord(const unsigned char* h, std::size_t avail, std::uint64_t cdOffs
     const unsigned disk = h[34] | unsigned{h[35]} << 8;
     out.name = std::string_view(reinterpret_cast<const char*>(h + 46), nameLen);
     const bool utf8 = (flags & 0x800) != 0;
-    if (utf8 ? !validUtf8(std::string(out.name)) : !printableAscii(out.name)) return false;
+    if (utf8 ? !pw::utf8::isValid(out.name) : !printableAscii(out.name)) return false;
     if (utf8 && commentLen &&
-        !validUtf8(std::string(reinterpret_cast<const char*>(h + 46 + nameLen + extraLen), commentLen)))
+        !pw::utf8::isValid(std::string_view(reinterpret_cast<const char*>(h + 46 + nameLen + extraLen), commentLen)))
         return false;
     const bool needSize = out.size == 0xFFFFFFFFu, needComp = out.compSize == 0xFFFFFFFFu;
     const bool needOffset = offset == 0xFFFFFFFFu, needDisk = disk == 0xFFFF;
