@@ -414,6 +414,14 @@ LONG locate(HKEY h, bool write, DWORD need, Root*& root, sqlite3_int64& id, Conn
     return ERROR_SUCCESS;
 }
 
+// The statement `sql` on the key's connection, ?1 bound to the key's id;
+// null with `rc` set when it cannot be made.
+sqlite3_stmt* keyStatement(Connection& c, sqlite3_int64 id, const char* sql, int& rc) {
+    sqlite3_stmt* s = stmt(c, sql, rc);
+    if (s) sqlite3_bind_int64(s, 1, id);
+    return s;
+}
+
 // Where a call on a key works: the key's root and id, and a connection.
 struct Place {
     LONG result = ERROR_SUCCESS;
@@ -421,10 +429,20 @@ struct Place {
     sqlite3_int64 id = 0;
     Connection* c = nullptr;
 };
-Place locate(HKEY h, bool write, DWORD need) {
+// `path`, when given, gets the key's folded path.
+Place locate(HKEY h, bool write, DWORD need, std::string* path = nullptr) {
     Place p;
-    p.result = locate(h, write, need, p.root, p.id, p.c);
+    p.result = locate(h, write, need, p.root, p.id, p.c, path);
     return p;
+}
+
+// What opening and creating a key check first: a result pointer (cleared)
+// and a valid path below the key, split into `parts`.
+LONG checkSubKey(const std::string& subKey, HKEY* phkResult, std::vector<std::string_view>& parts) {
+    if (phkResult) *phkResult = 0;
+    if (!phkResult) return ERROR_INVALID_PARAMETER;
+    parts = splitPath(subKey);
+    return validPath(parts) ? ERROR_SUCCESS : ERROR_INVALID_PARAMETER;
 }
 
 HKEY newHandle(Root* r, sqlite3_int64 id, std::string path, FileId file, DWORD access) {
@@ -454,21 +472,33 @@ struct Transaction {
     }
 };
 
+// Hands the value in columns `col` (type) and `col + 1` (data) of the row
+// to the caller: its type, its bytes when the buffer holds them
+// (ERROR_MORE_DATA when it does not) and its size either way.
+LONG giveValue(sqlite3_stmt* s, int col, DWORD* type, std::uint8_t* data, DWORD* cbData) {
+    if (type) *type = static_cast<DWORD>(sqlite3_column_int64(s, col));
+    // The blob first, then its size: sqlite's own order for reading one.
+    const void* bytes = sqlite3_column_blob(s, col + 1);
+    const DWORD size = static_cast<DWORD>(sqlite3_column_bytes(s, col + 1));
+    LONG result = ERROR_SUCCESS;
+    if (data) {
+        if (*cbData < size) result = ERROR_MORE_DATA;
+        else if (size) std::memcpy(data, bytes, size);
+    }
+    if (cbData) *cbData = size;
+    return result;
+}
+
 }  // namespace
 
 // ---- The functions -----------------------------------------------------------------
 
 LONG RegOpenKeyEx(HKEY hKey, const std::string& subKey, DWORD, DWORD samDesired, HKEY* phkResult) {
     std::lock_guard lock(g_mutex);
-    if (phkResult) *phkResult = 0;
-    if (!phkResult) return ERROR_INVALID_PARAMETER;
-    auto parts = splitPath(subKey);
-    if (!validPath(parts)) return ERROR_INVALID_PARAMETER;
-    Root* root = nullptr;
-    sqlite3_int64 id = 0;
-    Connection* c = nullptr;
+    std::vector<std::string_view> parts;
+    if (LONG bad = checkSubKey(subKey, phkResult, parts)) return bad;
     std::string base;
-    LONG r = locate(hKey, false, 0, root, id, c, &base);
+    auto [r, root, id, c] = locate(hKey, false, 0, &base);
     if (r != ERROR_SUCCESS) return r;
     bool found = false;
     int rc = resolve(*c, id, base, parts, id, found);
@@ -481,15 +511,10 @@ LONG RegOpenKeyEx(HKEY hKey, const std::string& subKey, DWORD, DWORD samDesired,
 LONG RegCreateKeyEx(HKEY hKey, const std::string& subKey, DWORD, const char*, DWORD, DWORD samDesired, const void*,
                     HKEY* phkResult, DWORD* disposition) {
     std::lock_guard lock(g_mutex);
-    if (phkResult) *phkResult = 0;
-    if (!phkResult) return ERROR_INVALID_PARAMETER;
-    auto parts = splitPath(subKey);
-    if (!validPath(parts)) return ERROR_INVALID_PARAMETER;
-    Root* root = nullptr;
-    sqlite3_int64 base = 0;
-    Connection* c = nullptr;
+    std::vector<std::string_view> parts;
+    if (LONG bad = checkSubKey(subKey, phkResult, parts)) return bad;
     std::string basePath;
-    LONG r = locate(hKey, true, parts.empty() ? 0 : KEY_CREATE_SUB_KEY, root, base, c, &basePath);
+    auto [r, root, base, c] = locate(hKey, true, parts.empty() ? 0 : KEY_CREATE_SUB_KEY, &basePath);
     if (r != ERROR_SUCCESS) return r;
     const std::string fullPath = joinPath(basePath, parts, parts.size());
 
@@ -515,9 +540,9 @@ LONG RegCreateKeyEx(HKEY hKey, const std::string& subKey, DWORD, const char*, DW
         rc = findPath(*c, prefix, next, found);
         if (rc != SQLITE_OK) return finish(*root, rc, true);
         if (!found) {
-            sqlite3_stmt* s = stmt(*c, "INSERT INTO keys(parent, name, fold, path) VALUES(?1, ?2, ?3, ?4)", rc);
+            sqlite3_stmt* s =
+                keyStatement(*c, id, "INSERT INTO keys(parent, name, fold, path) VALUES(?1, ?2, ?3, ?4)", rc);
             if (!s) return finish(*root, rc, true);
-            sqlite3_bind_int64(s, 1, id);
             bindText(s, 2, parts[i]);
             bindText(s, 3, fold(parts[i]));
             bindText(s, 4, prefix);
@@ -548,23 +573,13 @@ LONG RegQueryValueEx(HKEY hKey, const std::string& valueName, DWORD*, DWORD* typ
     auto [r, root, id, c] = locate(hKey, false, KEY_QUERY_VALUE);
     if (r != ERROR_SUCCESS) return r;
     int rc = SQLITE_OK;
-    sqlite3_stmt* s = stmt(*c, "SELECT type, data FROM vals WHERE key=?1 AND fold=?2", rc);
+    sqlite3_stmt* s = keyStatement(*c, id, "SELECT type, data FROM vals WHERE key=?1 AND fold=?2", rc);
     if (!s) return finish(*root, rc, false);
-    sqlite3_bind_int64(s, 1, id);
     bindText(s, 2, fold(valueName));
     rc = sqlite3_step(s);
     if (rc == SQLITE_DONE) { sqlite3_reset(s); return ERROR_FILE_NOT_FOUND; }
     if (rc != SQLITE_ROW) { sqlite3_reset(s); return finish(*root, rc, false); }
-    DWORD t = static_cast<DWORD>(sqlite3_column_int64(s, 0));
-    const void* bytes = sqlite3_column_blob(s, 1);
-    DWORD size = static_cast<DWORD>(sqlite3_column_bytes(s, 1));
-    LONG result = ERROR_SUCCESS;
-    if (type) *type = t;
-    if (data) {
-        if (*cbData < size) result = ERROR_MORE_DATA;
-        else if (size) std::memcpy(data, bytes, size);
-    }
-    if (cbData) *cbData = size;
+    const LONG result = giveValue(s, 0, type, data, cbData);
     sqlite3_reset(s);
     return result;
 }
@@ -581,13 +596,12 @@ LONG RegSetValueEx(HKEY hKey, const std::string& valueName, DWORD, DWORD type, c
     int rc = SQLITE_OK;
     // One statement, so one transaction; it stores nothing when the key was
     // deleted since it was opened.
-    sqlite3_stmt* s = stmt(*c,
-                           "INSERT INTO vals(key, name, fold, type, data) SELECT ?1, ?2, ?3, ?4, ?5"
-                           " WHERE ?1 = 0 OR EXISTS(SELECT 1 FROM keys WHERE id = ?1)"
-                           " ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type, data = excluded.data",
-                           rc);
+    sqlite3_stmt* s = keyStatement(*c, id,
+                                   "INSERT INTO vals(key, name, fold, type, data) SELECT ?1, ?2, ?3, ?4, ?5"
+                                   " WHERE ?1 = 0 OR EXISTS(SELECT 1 FROM keys WHERE id = ?1)"
+                                   " ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type, data = excluded.data",
+                                   rc);
     if (!s) return finish(*root, rc, true);
-    sqlite3_bind_int64(s, 1, id);
     bindText(s, 2, valueName);
     bindText(s, 3, folded);
     sqlite3_bind_int64(s, 4, type);
@@ -621,9 +635,8 @@ LONG RegDeleteKey(HKEY hKey, const std::string& subKey) {
     if (rc != SQLITE_OK) return finish(*root, rc, true);
     if (!found) return ERROR_FILE_NOT_FOUND;
     if (id == 0) return ERROR_ACCESS_DENIED;
-    sqlite3_stmt* s = stmt(*c, "SELECT 1 FROM keys WHERE parent=?1 LIMIT 1", rc);
+    sqlite3_stmt* s = keyStatement(*c, id, "SELECT 1 FROM keys WHERE parent=?1 LIMIT 1", rc);
     if (!s) return finish(*root, rc, true);
-    sqlite3_bind_int64(s, 1, id);
     rc = sqlite3_step(s);
     sqlite3_reset(s);
     if (rc == SQLITE_ROW) return ERROR_ACCESS_DENIED;
@@ -649,9 +662,8 @@ LONG RegDeleteValue(HKEY hKey, const std::string& valueName) {
     auto [r, root, id, c] = locate(hKey, true, KEY_SET_VALUE);
     if (r != ERROR_SUCCESS) return r;
     int rc = SQLITE_OK;
-    sqlite3_stmt* s = stmt(*c, "DELETE FROM vals WHERE key=?1 AND fold=?2", rc);
+    sqlite3_stmt* s = keyStatement(*c, id, "DELETE FROM vals WHERE key=?1 AND fold=?2", rc);
     if (!s) return finish(*root, rc, true);
-    sqlite3_bind_int64(s, 1, id);
     bindText(s, 2, fold(valueName));
     rc = sqlite3_step(s);
     sqlite3_reset(s);
@@ -687,9 +699,6 @@ LONG RegEnumValue(HKEY hKey, DWORD index, char* name, DWORD* cchName, DWORD*, DW
                             "SELECT name, type, data FROM vals WHERE key=?1 ORDER BY rowid LIMIT 1 OFFSET ?2", index, s);
     if (r != ERROR_SUCCESS) return r;
     std::string n = columnText(s, 0);
-    DWORD t = static_cast<DWORD>(sqlite3_column_int64(s, 1));
-    const void* bytes = sqlite3_column_blob(s, 2);
-    DWORD size = static_cast<DWORD>(sqlite3_column_bytes(s, 2));
     LONG result = ERROR_SUCCESS;
     if (n.size() + 1 > *cchName) {
         result = ERROR_MORE_DATA;
@@ -697,12 +706,7 @@ LONG RegEnumValue(HKEY hKey, DWORD index, char* name, DWORD* cchName, DWORD*, DW
         std::memcpy(name, n.data(), n.size());
         name[n.size()] = '\0';
         *cchName = static_cast<DWORD>(n.size());
-        if (type) *type = t;
-        if (data) {
-            if (*cbData < size) result = ERROR_MORE_DATA;
-            else if (size) std::memcpy(data, bytes, size);
-        }
-        if (cbData) *cbData = size;
+        result = giveValue(s, 1, type, data, cbData);
     }
     sqlite3_reset(s);
     return result;
@@ -729,14 +733,13 @@ LONG RegQueryInfoKey(HKEY hKey, DWORD* subKeys, DWORD* maxSubKeyLen, DWORD* valu
     auto [r, root, id, c] = locate(hKey, false, KEY_QUERY_VALUE);
     if (r != ERROR_SUCCESS) return r;
     int rc = SQLITE_OK;
-    sqlite3_stmt* s = stmt(*c,
-                           "SELECT (SELECT count(*) FROM keys WHERE parent=?1),"
-                           " (SELECT ifnull(max(length(CAST(name AS BLOB))), 0) FROM keys WHERE parent=?1),"
-                           " count(*), ifnull(max(length(CAST(name AS BLOB))), 0), ifnull(max(length(data)), 0)"
-                           " FROM vals WHERE key=?1",
-                           rc);
+    sqlite3_stmt* s = keyStatement(*c, id,
+                                   "SELECT (SELECT count(*) FROM keys WHERE parent=?1),"
+                                   " (SELECT ifnull(max(length(CAST(name AS BLOB))), 0) FROM keys WHERE parent=?1),"
+                                   " count(*), ifnull(max(length(CAST(name AS BLOB))), 0), ifnull(max(length(data)), 0)"
+                                   " FROM vals WHERE key=?1",
+                                   rc);
     if (!s) return finish(*root, rc, false);
-    sqlite3_bind_int64(s, 1, id);
     rc = sqlite3_step(s);
     if (rc != SQLITE_ROW) { sqlite3_reset(s); return finish(*root, rc, false); }
     if (subKeys) *subKeys = static_cast<DWORD>(sqlite3_column_int64(s, 0));
