@@ -14,6 +14,7 @@
 #include "platform/FailureTrap.h"
 #include "platform/OleDate.h"
 #include "platform/Text.h"
+#include "platform/Utf8.h"
 #include "unzip/cUnzip.h"
 
 namespace pw::cli {
@@ -38,19 +39,16 @@ void appendNumber(std::string& out, std::uint64_t v) {
     out.append(buf, end);
 }
 
-// The length of the well-formed UTF-8 character at s[i], 0 when there is none.
+// The length of the well-formed UTF-8 character at s[i], 0 when there is none
+// (the decoder gives a byte that starts none as U+DC00 + byte).
 std::size_t utf8Length(const std::string& s, std::size_t i) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    std::size_t len = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
-    if (len == 0 || i + len > s.size()) return 0;
-    char32_t cp = len == 1 ? c : c & (0x7F >> len);
-    for (std::size_t k = 1; k < len; ++k) {
-        const unsigned char cc = static_cast<unsigned char>(s[i + k]);
-        if ((cc & 0xC0) != 0x80) return 0;
-        cp = cp << 6 | (cc & 0x3F);
-    }
+    std::size_t next = i;
+    const char32_t cp = utf8::decode(s, next);
+    const std::size_t len = next - i;
+    // The decoder takes overlong forms and code points past U+10FFFF as they
+    // come; neither is well-formed, so both are escaped byte by byte.
     static constexpr char32_t kMin[5] = {0, 0, 0x80, 0x800, 0x10000};
-    if (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    if ((cp >= 0xDC80 && cp <= 0xDCFF) || cp < kMin[len] || cp > 0x10FFFF) return 0;
     return len;
 }
 

@@ -14,19 +14,18 @@
 #include "control/qt/ctlPackwellWidget.h"
 #include "platform/FailureTrap.h"
 #include "platform/Platform.h"
+#include "platform/qt/QtSupport.h"
 
 namespace {
 
 constexpr const char* kCaption = "prjBRIXpackwell";
 
-// Layout is given in twips; the screen has 15 twips to a pixel.
-QRect twips(int left, int top, int width, int height) {
-    return QRect(left / 15, top / 15, width / 15, height / 15);
-}
+using pw::qt::twipRect;
+using pw::qt::twips;
 
 QPushButton* button(QWidget* parent, const char* caption, int left, int top, int width = 3015) {
     auto* b = new QPushButton(QString::fromUtf8(caption), parent);
-    b->setGeometry(twips(left, top, width, 375));
+    b->setGeometry(twipRect(left, top, width, 375));
     return b;
 }
 
@@ -41,7 +40,7 @@ frmClient::frmClient(QWidget* parent) : QMainWindow(parent) {
     mnu_join_and_unzip->setObjectName("mnu_join_and_unzip");
 
     auto* form = new QWidget(this);
-    form->setFixedSize(9480 / 15, 6945 / 15);
+    form->setFixedSize(twips(9480), twips(6945));
 
     setCentralWidget(form);
 
@@ -54,10 +53,10 @@ frmClient::frmClient(QWidget* parent) : QMainWindow(parent) {
         f->setFont(frameFont);
         return f;
     };
-    Frame1 = frame("Frame1", "ZIP", twips(600, 120, 3615, 4095));
-    Frame2 = frame("Frame2", "UNZIP", twips(5040, 240, 3615, 2655));
-    Frame3 = frame("Frame3", "SPLIT", twips(5040, 3000, 3615, 1695));
-    Frame4 = frame("Frame4", "JOIN", twips(5040, 4800, 3615, 1695));
+    Frame1 = frame("Frame1", "ZIP", twipRect(600, 120, 3615, 4095));
+    Frame2 = frame("Frame2", "UNZIP", twipRect(5040, 240, 3615, 2655));
+    Frame3 = frame("Frame3", "SPLIT", twipRect(5040, 3000, 3615, 1695));
+    Frame4 = frame("Frame4", "JOIN", twipRect(5040, 4800, 3615, 1695));
 
     // The window's default font is the desktop's, at the 8 points the layout
     // was drawn for (the captions fill the buttons at that size). Buttons
@@ -88,12 +87,12 @@ frmClient::frmClient(QWidget* parent) : QMainWindow(parent) {
 
     List1 = new QListWidget(form);
     List1->setObjectName("List1");
-    List1->setGeometry(twips(1560, 5040, 2895, 1620));
+    List1->setGeometry(twipRect(1560, 5040, 2895, 1620));
 
     // The control keeps its picture's size whatever the window gives it.
     ctlPackwell1 = new pw::qt::ctlPackwellWidget(form);
     ctlPackwell1->setObjectName("ctlPackwell1");
-    ctlPackwell1->setGeometry(twips(120, 4680, 990, 930));
+    ctlPackwell1->setGeometry(twipRect(120, 4680, 990, 930));
 
     // The listing, extraction and browser members pass their failures on to
     // the caller; one must not end the program from inside the event loop, so

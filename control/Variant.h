@@ -8,6 +8,8 @@
 #include <variant>
 
 #include "platform/Export.h"
+#include "platform/VariantOf.h"
+
 #include "control/ctlListing.h"
 
 namespace pw {
@@ -17,26 +19,9 @@ struct Date {
     bool operator==(const Date&) const = default;
 };
 
-class PACKWELL_API Variant {
+class PACKWELL_API Variant : public VariantOf<bool, std::int32_t, double, Date, std::string, ctlListing> {
 public:
-    using Value = std::variant<std::monostate, bool, std::int32_t, double, Date, std::string, ctlListing>;
-
-    Variant() = default;
-    Variant(bool b) : v_(b) {}
-    Variant(std::int32_t i) : v_(i) {}
-    Variant(double d) : v_(d) {}
-    Variant(Date d) : v_(d) {}
-    Variant(std::string s) : v_(std::move(s)) {}
-    Variant(const char* s) : v_(std::string(s)) {}
-    Variant(ctlListing r) : v_(std::move(r)) {}
-
-    bool isEmpty() const { return std::holds_alternative<std::monostate>(v_); }
-    const Value& value() const { return v_; }
-
-    template <class T>
-    bool is() const { return std::holds_alternative<T>(v_); }
-    template <class T>
-    const T& get() const { return std::get<T>(v_); }
+    using VariantOf::VariantOf;
 
     // Coercions: "True"/"False" and numbers to Boolean, numeric texts to
     // numbers, anything to text; empty gives False, 0 and "".
@@ -47,9 +32,6 @@ public:
     ctlListing toListing() const;
 
     bool operator==(const Variant&) const = default;
-
-private:
-    Value v_;
 };
 
 }  // namespace pw

@@ -56,6 +56,11 @@ bool GCommonDialog::run(bool save, std::string& FileName, std::string& FileTitle
                         std::string& Filter, std::int32_t& FilterIndex, const std::string& InitDir,
                         const std::string& DlgTitle, const std::string& DefaultExt, pw::WindowHandle Owner,
                         std::int32_t& Flags, std::shared_ptr<GCommonDialogEventSink> EventSink, bool* ReadOnly) {
+    m_lApiReturn = 0;
+    m_lExtendedError = 0;
+    // The caller's own flags join the ones its arguments give, but never a
+    // hook or a template: this dialog has neither.
+    flags |= static_cast<std::uint32_t>(Flags) & ~(pw::OFN_ENABLEHOOK | pw::OFN_ENABLETEMPLATE);
     pw::OpenFileName ofn;
     if (Owner != -1) ofn.hwndOwner = Owner;
     ofn.initialDir = InitDir;
@@ -104,14 +109,11 @@ bool GCommonDialog::VBGetOpenFileName(std::string& FileName, std::string& FileTi
                                       pw::WindowHandle Owner, std::int32_t& Flags, bool Hook,
                                       std::shared_ptr<GCommonDialogEventSink> EventSink) {
     (void)Hook;
-    m_lApiReturn = 0;
-    m_lExtendedError = 0;
     std::uint32_t flags = 0;
     if (MultiSelect) flags |= pw::OFN_ALLOWMULTISELECT;
     if (ReadOnly) flags |= pw::OFN_READONLY;
     if (HideReadOnly) flags |= pw::OFN_HIDEREADONLY;
     if (FileMustExist) flags |= pw::OFN_FILEMUSTEXIST;
-    flags |= static_cast<std::uint32_t>(Flags) & ~(pw::OFN_ENABLEHOOK | pw::OFN_ENABLETEMPLATE);
     return run(false, FileName, FileTitle, flags, Filter, FilterIndex, InitDir, DlgTitle, DefaultExt, Owner, Flags,
                std::move(EventSink), &ReadOnly);
 }
@@ -122,11 +124,8 @@ bool GCommonDialog::VBGetSaveFileName(std::string& FileName, std::string& FileTi
                                       pw::WindowHandle Owner, std::int32_t& Flags, bool Hook,
                                       std::shared_ptr<GCommonDialogEventSink> EventSink) {
     (void)Hook;
-    m_lApiReturn = 0;
-    m_lExtendedError = 0;
     std::uint32_t flags = pw::OFN_HIDEREADONLY;
     if (OverwritePrompt) flags |= pw::OFN_OVERWRITEPROMPT;
-    flags |= static_cast<std::uint32_t>(Flags) & ~(pw::OFN_ENABLEHOOK | pw::OFN_ENABLETEMPLATE);
     return run(true, FileName, FileTitle, flags, Filter, FilterIndex, InitDir, DlgTitle, DefaultExt, Owner, Flags,
                std::move(EventSink), nullptr);
 }

@@ -1,39 +1,12 @@
 #include "platform/Text.h"
 
-#include <cctype>
-#include <cwctype>
+#include "platform/Utf8.h"
 
 namespace pw {
 
 namespace {
-bool isContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
-
-// Decodes one code point at `i`, advancing `i`; invalid bytes give U+FFFD.
-char32_t decode(std::string_view s, std::size_t& i) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    int len = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
-    if (len == 0 || i + len > s.size()) { ++i; return 0xFFFD; }
-    char32_t cp = len == 1 ? c : len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
-    for (int k = 1; k < len; ++k) {
-        unsigned char cc = static_cast<unsigned char>(s[i + k]);
-        if (!isContinuation(cc)) { ++i; return 0xFFFD; }
-        cp = (cp << 6) | (cc & 0x3F);
-    }
-    i += len;
-    return cp;
-}
-
-void encode(char32_t cp, std::string& out) {
-    if (cp < 0x80) out += static_cast<char>(cp);
-    else if (cp < 0x800) { out += static_cast<char>(0xC0 | (cp >> 6)); out += static_cast<char>(0x80 | (cp & 0x3F)); }
-    else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12)); out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18)); out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F)); out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
+using utf8::decode;
+using utf8::isContinuation;
 }  // namespace
 
 std::size_t charCount(std::string_view s) {
@@ -96,17 +69,7 @@ std::string replaceAll(std::string_view s, std::string_view from, std::string_vi
     return out;
 }
 
-std::string toUpper(std::string_view s) {
-    std::string out;
-    out.reserve(s.size());
-    for (std::size_t i = 0; i < s.size();) {
-        char32_t cp = decode(s, i);
-        if (cp < 0x80) cp = static_cast<char32_t>(std::toupper(static_cast<int>(cp)));
-        else cp = static_cast<char32_t>(std::towupper(static_cast<wint_t>(cp)));
-        encode(cp, out);
-    }
-    return out;
-}
+std::string toUpper(std::string_view s) { return utf8::fold(s); }
 
 bool equalsNoCase(std::string_view a, std::string_view b) { return toUpper(a) == toUpper(b); }
 

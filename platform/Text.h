@@ -8,7 +8,8 @@
 
 namespace pw {
 
-// Number of code points in `s` (invalid bytes count as one each).
+// Number of code points in `s` (invalid bytes count as one each, see
+// platform/Utf8.h).
 std::size_t charCount(std::string_view s);
 
 // Byte offset of code point `n` (0-based); s.size() when past the end.
@@ -34,8 +35,8 @@ std::string cutAtNul(std::string_view s);
 // Every occurrence of `from` replaced by `to`.
 std::string replaceAll(std::string_view s, std::string_view from, std::string_view to);
 
-// ASCII case-insensitive comparison and upper-casing (case of non-ASCII
-// letters through towupper on the decoded code points).
+// Upper-casing and case-insensitive comparison, by the one folding rule of
+// platform/Utf8.h (a fixed table, the same under every locale).
 std::string toUpper(std::string_view s);
 bool equalsNoCase(std::string_view a, std::string_view b);
 

@@ -14,6 +14,8 @@
 // a fresh database and nothing is ever written over it.
 #include "registry/RegistryApi.h"
 
+#include "platform/Utf8.h"
+
 #include <sqlite3.h>
 #include <pthread.h>
 #include <sys/stat.h>
@@ -39,53 +41,9 @@ namespace fs = std::filesystem;
 constexpr std::size_t kMaxKeyNameChars = 255;
 constexpr std::size_t kMaxValueNameChars = 16383;
 
-// ---- Case folding -----------------------------------------------------------
-// Our own fixed table, not the locale's: every process must fold names the
-// same way or one key would become two.
-char32_t foldChar(char32_t c) {
-    if (c >= 'a' && c <= 'z') return c - 0x20;
-    if (c < 0x80) return c;
-    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 0x20;
-    if (c == 0xFF) return 0x178;
-    if (c >= 0x100 && c <= 0x137) return c & ~char32_t(1);
-    if (c >= 0x139 && c <= 0x148) return (c & 1) ? c : c - 1;
-    if (c >= 0x14A && c <= 0x177) return c & ~char32_t(1);
-    if (c >= 0x179 && c <= 0x17E) return (c & 1) ? c : c - 1;
-    if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return c - 0x20;
-    if (c >= 0x430 && c <= 0x44F) return c - 0x20;
-    if (c >= 0x450 && c <= 0x45F) return c - 0x50;
-    return c;
-}
-
-// Folds the letters we know; bytes that are not valid UTF-8 pass through.
-std::string fold(std::string_view s, std::size_t* chars = nullptr) {
-    std::string out;
-    out.reserve(s.size());
-    std::size_t n = 0;
-    for (std::size_t i = 0; i < s.size();) {
-        ++n;
-        unsigned char c = static_cast<unsigned char>(s[i]);
-        int len = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
-        bool ok = len > 0 && i + len <= s.size();
-        for (int k = 1; ok && k < len; ++k) ok = (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
-        if (!ok) { out += s[i++]; continue; }
-        char32_t cp = len == 1 ? c : len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
-        for (int k = 1; k < len; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-        cp = foldChar(cp);
-        if (cp < 0x80) out += static_cast<char>(cp);
-        else if (cp < 0x800) { out += static_cast<char>(0xC0 | (cp >> 6)); out += static_cast<char>(0x80 | (cp & 0x3F)); }
-        else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12)); out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (cp >> 18)); out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F)); out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
-        i += len;
-    }
-    if (chars) *chars = n;
-    return out;
-}
+// Names are compared by the one folding rule (platform/Utf8.h): fixed, so
+// every process folds a name the same way or one key would become two.
+using pw::utf8::fold;
 
 // ---- Roots and connections -----------------------------------------------------
 
@@ -456,6 +414,37 @@ LONG locate(HKEY h, bool write, DWORD need, Root*& root, sqlite3_int64& id, Conn
     return ERROR_SUCCESS;
 }
 
+// The statement `sql` on the key's connection, ?1 bound to the key's id;
+// null with `rc` set when it cannot be made.
+sqlite3_stmt* keyStatement(Connection& c, sqlite3_int64 id, const char* sql, int& rc) {
+    sqlite3_stmt* s = stmt(c, sql, rc);
+    if (s) sqlite3_bind_int64(s, 1, id);
+    return s;
+}
+
+// Where a call on a key works: the key's root and id, and a connection.
+struct Place {
+    LONG result = ERROR_SUCCESS;
+    Root* root = nullptr;
+    sqlite3_int64 id = 0;
+    Connection* c = nullptr;
+};
+// `path`, when given, gets the key's folded path.
+Place locate(HKEY h, bool write, DWORD need, std::string* path = nullptr) {
+    Place p;
+    p.result = locate(h, write, need, p.root, p.id, p.c, path);
+    return p;
+}
+
+// What opening and creating a key check first: a result pointer (cleared)
+// and a valid path below the key, split into `parts`.
+LONG checkSubKey(const std::string& subKey, HKEY* phkResult, std::vector<std::string_view>& parts) {
+    if (phkResult) *phkResult = 0;
+    if (!phkResult) return ERROR_INVALID_PARAMETER;
+    parts = splitPath(subKey);
+    return validPath(parts) ? ERROR_SUCCESS : ERROR_INVALID_PARAMETER;
+}
+
 HKEY newHandle(Root* r, sqlite3_int64 id, std::string path, FileId file, DWORD access) {
     HKEY h = g_nextHandle++;
     if (g_nextHandle <= 0 || g_nextHandle >= 0x7FFFFFFF) g_nextHandle = 0x1000;
@@ -483,21 +472,33 @@ struct Transaction {
     }
 };
 
+// Hands the value in columns `col` (type) and `col + 1` (data) of the row
+// to the caller: its type, its bytes when the buffer holds them
+// (ERROR_MORE_DATA when it does not) and its size either way.
+LONG giveValue(sqlite3_stmt* s, int col, DWORD* type, std::uint8_t* data, DWORD* cbData) {
+    if (type) *type = static_cast<DWORD>(sqlite3_column_int64(s, col));
+    // The blob first, then its size: sqlite's own order for reading one.
+    const void* bytes = sqlite3_column_blob(s, col + 1);
+    const DWORD size = static_cast<DWORD>(sqlite3_column_bytes(s, col + 1));
+    LONG result = ERROR_SUCCESS;
+    if (data) {
+        if (*cbData < size) result = ERROR_MORE_DATA;
+        else if (size) std::memcpy(data, bytes, size);
+    }
+    if (cbData) *cbData = size;
+    return result;
+}
+
 }  // namespace
 
 // ---- The functions -----------------------------------------------------------------
 
 LONG RegOpenKeyEx(HKEY hKey, const std::string& subKey, DWORD, DWORD samDesired, HKEY* phkResult) {
     std::lock_guard lock(g_mutex);
-    if (phkResult) *phkResult = 0;
-    if (!phkResult) return ERROR_INVALID_PARAMETER;
-    auto parts = splitPath(subKey);
-    if (!validPath(parts)) return ERROR_INVALID_PARAMETER;
-    Root* root = nullptr;
-    sqlite3_int64 id = 0;
-    Connection* c = nullptr;
+    std::vector<std::string_view> parts;
+    if (LONG bad = checkSubKey(subKey, phkResult, parts)) return bad;
     std::string base;
-    LONG r = locate(hKey, false, 0, root, id, c, &base);
+    auto [r, root, id, c] = locate(hKey, false, 0, &base);
     if (r != ERROR_SUCCESS) return r;
     bool found = false;
     int rc = resolve(*c, id, base, parts, id, found);
@@ -510,15 +511,10 @@ LONG RegOpenKeyEx(HKEY hKey, const std::string& subKey, DWORD, DWORD samDesired,
 LONG RegCreateKeyEx(HKEY hKey, const std::string& subKey, DWORD, const char*, DWORD, DWORD samDesired, const void*,
                     HKEY* phkResult, DWORD* disposition) {
     std::lock_guard lock(g_mutex);
-    if (phkResult) *phkResult = 0;
-    if (!phkResult) return ERROR_INVALID_PARAMETER;
-    auto parts = splitPath(subKey);
-    if (!validPath(parts)) return ERROR_INVALID_PARAMETER;
-    Root* root = nullptr;
-    sqlite3_int64 base = 0;
-    Connection* c = nullptr;
+    std::vector<std::string_view> parts;
+    if (LONG bad = checkSubKey(subKey, phkResult, parts)) return bad;
     std::string basePath;
-    LONG r = locate(hKey, true, parts.empty() ? 0 : KEY_CREATE_SUB_KEY, root, base, c, &basePath);
+    auto [r, root, base, c] = locate(hKey, true, parts.empty() ? 0 : KEY_CREATE_SUB_KEY, &basePath);
     if (r != ERROR_SUCCESS) return r;
     const std::string fullPath = joinPath(basePath, parts, parts.size());
 
@@ -544,9 +540,9 @@ LONG RegCreateKeyEx(HKEY hKey, const std::string& subKey, DWORD, const char*, DW
         rc = findPath(*c, prefix, next, found);
         if (rc != SQLITE_OK) return finish(*root, rc, true);
         if (!found) {
-            sqlite3_stmt* s = stmt(*c, "INSERT INTO keys(parent, name, fold, path) VALUES(?1, ?2, ?3, ?4)", rc);
+            sqlite3_stmt* s =
+                keyStatement(*c, id, "INSERT INTO keys(parent, name, fold, path) VALUES(?1, ?2, ?3, ?4)", rc);
             if (!s) return finish(*root, rc, true);
-            sqlite3_bind_int64(s, 1, id);
             bindText(s, 2, parts[i]);
             bindText(s, 3, fold(parts[i]));
             bindText(s, 4, prefix);
@@ -574,29 +570,16 @@ LONG RegQueryValueEx(HKEY hKey, const std::string& valueName, DWORD*, DWORD* typ
                      DWORD* cbData) {
     std::lock_guard lock(g_mutex);
     if (data && !cbData) return ERROR_INVALID_PARAMETER;
-    Root* root = nullptr;
-    sqlite3_int64 id = 0;
-    Connection* c = nullptr;
-    LONG r = locate(hKey, false, KEY_QUERY_VALUE, root, id, c);
+    auto [r, root, id, c] = locate(hKey, false, KEY_QUERY_VALUE);
     if (r != ERROR_SUCCESS) return r;
     int rc = SQLITE_OK;
-    sqlite3_stmt* s = stmt(*c, "SELECT type, data FROM vals WHERE key=?1 AND fold=?2", rc);
+    sqlite3_stmt* s = keyStatement(*c, id, "SELECT type, data FROM vals WHERE key=?1 AND fold=?2", rc);
     if (!s) return finish(*root, rc, false);
-    sqlite3_bind_int64(s, 1, id);
     bindText(s, 2, fold(valueName));
     rc = sqlite3_step(s);
     if (rc == SQLITE_DONE) { sqlite3_reset(s); return ERROR_FILE_NOT_FOUND; }
     if (rc != SQLITE_ROW) { sqlite3_reset(s); return finish(*root, rc, false); }
-    DWORD t = static_cast<DWORD>(sqlite3_column_int64(s, 0));
-    const void* bytes = sqlite3_column_blob(s, 1);
-    DWORD size = static_cast<DWORD>(sqlite3_column_bytes(s, 1));
-    LONG result = ERROR_SUCCESS;
-    if (type) *type = t;
-    if (data) {
-        if (*cbData < size) result = ERROR_MORE_DATA;
-        else if (size) std::memcpy(data, bytes, size);
-    }
-    if (cbData) *cbData = size;
+    const LONG result = giveValue(s, 0, type, data, cbData);
     sqlite3_reset(s);
     return result;
 }
@@ -608,21 +591,17 @@ LONG RegSetValueEx(HKEY hKey, const std::string& valueName, DWORD, DWORD type, c
     std::size_t chars = 0;
     std::string folded = fold(valueName, &chars);
     if (chars > kMaxValueNameChars) return ERROR_INVALID_PARAMETER;
-    Root* root = nullptr;
-    sqlite3_int64 id = 0;
-    Connection* c = nullptr;
-    LONG r = locate(hKey, true, KEY_SET_VALUE, root, id, c);
+    auto [r, root, id, c] = locate(hKey, true, KEY_SET_VALUE);
     if (r != ERROR_SUCCESS) return r;
     int rc = SQLITE_OK;
     // One statement, so one transaction; it stores nothing when the key was
     // deleted since it was opened.
-    sqlite3_stmt* s = stmt(*c,
-                           "INSERT INTO vals(key, name, fold, type, data) SELECT ?1, ?2, ?3, ?4, ?5"
-                           " WHERE ?1 = 0 OR EXISTS(SELECT 1 FROM keys WHERE id = ?1)"
-                           " ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type, data = excluded.data",
-                           rc);
+    sqlite3_stmt* s = keyStatement(*c, id,
+                                   "INSERT INTO vals(key, name, fold, type, data) SELECT ?1, ?2, ?3, ?4, ?5"
+                                   " WHERE ?1 = 0 OR EXISTS(SELECT 1 FROM keys WHERE id = ?1)"
+                                   " ON CONFLICT(key, fold) DO UPDATE SET type = excluded.type, data = excluded.data",
+                                   rc);
     if (!s) return finish(*root, rc, true);
-    sqlite3_bind_int64(s, 1, id);
     bindText(s, 2, valueName);
     bindText(s, 3, folded);
     sqlite3_bind_int64(s, 4, type);
@@ -656,9 +635,8 @@ LONG RegDeleteKey(HKEY hKey, const std::string& subKey) {
     if (rc != SQLITE_OK) return finish(*root, rc, true);
     if (!found) return ERROR_FILE_NOT_FOUND;
     if (id == 0) return ERROR_ACCESS_DENIED;
-    sqlite3_stmt* s = stmt(*c, "SELECT 1 FROM keys WHERE parent=?1 LIMIT 1", rc);
+    sqlite3_stmt* s = keyStatement(*c, id, "SELECT 1 FROM keys WHERE parent=?1 LIMIT 1", rc);
     if (!s) return finish(*root, rc, true);
-    sqlite3_bind_int64(s, 1, id);
     rc = sqlite3_step(s);
     sqlite3_reset(s);
     if (rc == SQLITE_ROW) return ERROR_ACCESS_DENIED;
@@ -681,15 +659,11 @@ LONG RegDeleteKey(HKEY hKey, const std::string& subKey) {
 
 LONG RegDeleteValue(HKEY hKey, const std::string& valueName) {
     std::lock_guard lock(g_mutex);
-    Root* root = nullptr;
-    sqlite3_int64 id = 0;
-    Connection* c = nullptr;
-    LONG r = locate(hKey, true, KEY_SET_VALUE, root, id, c);
+    auto [r, root, id, c] = locate(hKey, true, KEY_SET_VALUE);
     if (r != ERROR_SUCCESS) return r;
     int rc = SQLITE_OK;
-    sqlite3_stmt* s = stmt(*c, "DELETE FROM vals WHERE key=?1 AND fold=?2", rc);
+    sqlite3_stmt* s = keyStatement(*c, id, "DELETE FROM vals WHERE key=?1 AND fold=?2", rc);
     if (!s) return finish(*root, rc, true);
-    sqlite3_bind_int64(s, 1, id);
     bindText(s, 2, fold(valueName));
     rc = sqlite3_step(s);
     sqlite3_reset(s);
@@ -701,10 +675,7 @@ LONG RegDeleteValue(HKEY hKey, const std::string& valueName) {
 // OFFSET ?2") to item `index`. On ERROR_SUCCESS `s` stands on that row and the
 // caller resets it; anything else is what the enumeration returns.
 static LONG enumerationRow(HKEY hKey, DWORD need, const char* sql, DWORD index, sqlite3_stmt*& s) {
-    Root* root = nullptr;
-    sqlite3_int64 id = 0;
-    Connection* c = nullptr;
-    LONG r = locate(hKey, false, need, root, id, c);
+    auto [r, root, id, c] = locate(hKey, false, need);
     if (r != ERROR_SUCCESS) return r == ERROR_FILE_NOT_FOUND ? ERROR_NO_MORE_ITEMS : r;
     int rc = SQLITE_OK;
     s = stmt(*c, sql, rc);
@@ -728,9 +699,6 @@ LONG RegEnumValue(HKEY hKey, DWORD index, char* name, DWORD* cchName, DWORD*, DW
                             "SELECT name, type, data FROM vals WHERE key=?1 ORDER BY rowid LIMIT 1 OFFSET ?2", index, s);
     if (r != ERROR_SUCCESS) return r;
     std::string n = columnText(s, 0);
-    DWORD t = static_cast<DWORD>(sqlite3_column_int64(s, 1));
-    const void* bytes = sqlite3_column_blob(s, 2);
-    DWORD size = static_cast<DWORD>(sqlite3_column_bytes(s, 2));
     LONG result = ERROR_SUCCESS;
     if (n.size() + 1 > *cchName) {
         result = ERROR_MORE_DATA;
@@ -738,12 +706,7 @@ LONG RegEnumValue(HKEY hKey, DWORD index, char* name, DWORD* cchName, DWORD*, DW
         std::memcpy(name, n.data(), n.size());
         name[n.size()] = '\0';
         *cchName = static_cast<DWORD>(n.size());
-        if (type) *type = t;
-        if (data) {
-            if (*cbData < size) result = ERROR_MORE_DATA;
-            else if (size) std::memcpy(data, bytes, size);
-        }
-        if (cbData) *cbData = size;
+        result = giveValue(s, 1, type, data, cbData);
     }
     sqlite3_reset(s);
     return result;
@@ -767,20 +730,16 @@ LONG RegEnumKey(HKEY hKey, DWORD index, char* name, DWORD cchName) {
 LONG RegQueryInfoKey(HKEY hKey, DWORD* subKeys, DWORD* maxSubKeyLen, DWORD* values, DWORD* maxValueNameLen,
                      DWORD* maxValueLen) {
     std::lock_guard lock(g_mutex);
-    Root* root = nullptr;
-    sqlite3_int64 id = 0;
-    Connection* c = nullptr;
-    LONG r = locate(hKey, false, KEY_QUERY_VALUE, root, id, c);
+    auto [r, root, id, c] = locate(hKey, false, KEY_QUERY_VALUE);
     if (r != ERROR_SUCCESS) return r;
     int rc = SQLITE_OK;
-    sqlite3_stmt* s = stmt(*c,
-                           "SELECT (SELECT count(*) FROM keys WHERE parent=?1),"
-                           " (SELECT ifnull(max(length(CAST(name AS BLOB))), 0) FROM keys WHERE parent=?1),"
-                           " count(*), ifnull(max(length(CAST(name AS BLOB))), 0), ifnull(max(length(data)), 0)"
-                           " FROM vals WHERE key=?1",
-                           rc);
+    sqlite3_stmt* s = keyStatement(*c, id,
+                                   "SELECT (SELECT count(*) FROM keys WHERE parent=?1),"
+                                   " (SELECT ifnull(max(length(CAST(name AS BLOB))), 0) FROM keys WHERE parent=?1),"
+                                   " count(*), ifnull(max(length(CAST(name AS BLOB))), 0), ifnull(max(length(data)), 0)"
+                                   " FROM vals WHERE key=?1",
+                                   rc);
     if (!s) return finish(*root, rc, false);
-    sqlite3_bind_int64(s, 1, id);
     rc = sqlite3_step(s);
     if (rc != SQLITE_ROW) { sqlite3_reset(s); return finish(*root, rc, false); }
     if (subKeys) *subKeys = static_cast<DWORD>(sqlite3_column_int64(s, 0));

@@ -5,11 +5,10 @@
 #include <cstring>
 #include <limits>
 #include <memory>
-#include <mutex>
 
 #include "errors/Error.h"
 #include "platform/FailureTrap.h"
-#include "platform/LibraryLoader.h"
+#include "platform/EngineBinding.h"
 #include "platform/OleDate.h"
 #include "platform/Platform.h"
 #include "platform/Text.h"
@@ -19,15 +18,11 @@ namespace mUnzip {
 
 namespace {
 
-// The run in progress on this thread. The object is held only while its run
-// lasts: holding it past the run would keep whatever its event handlers
-// capture (windows, controls) alive until the thread ends.
-struct RunState {
-    std::shared_ptr<cUnzip> held;
-    cUnzip* object = nullptr;
-    bool passwordRefused = false;
-    bool running = false;
-    // The true sizes given just before the classic line of the same entry.
+// The run in progress on this thread. The object stays kept after its run
+// until the next run on the thread starts, and a run that fails lets it go
+// at once. The true sizes come just before the classic line of the same
+// entry.
+struct RunState : pw::binding::RunState<cUnzip> {
     bool havePending64 = false;
     std::uint64_t pendingSize = 0, pendingPacked = 0;
 };
@@ -36,33 +31,19 @@ thread_local RunState t_run;
 const char kEmptyText[] = "";
 
 // The engine libraries stay loaded once found; loading is shared by threads.
-std::mutex& loaderMutex() {
-    static std::mutex m;
-    return m;
+pw::binding::EngineLibrary& engineLibrary() {
+    static pw::binding::EngineLibrary library(kEngineLibrary);
+    return library;
 }
-pw::LibraryLoader& engineLibrary() {
-    static pw::LibraryLoader loader(kEngineLibrary);
-    return loader;
-}
-pw::LibraryLoader& versionLibrary() {
-    static pw::LibraryLoader loader(kVersionLibrary);
-    return loader;
+pw::binding::EngineLibrary& versionLibrary() {
+    static pw::binding::EngineLibrary library(kVersionLibrary);
+    return library;
 }
 
 using WizFn = decltype(&Wiz_SingleEntryUnzip);
 using WizExFn = decltype(&Wiz_SingleEntryUnzipEx);
-
-// The engine's Ex entry point, or null for an engine that has only the
-// classic one.
-WizExFn exEntryPoint() {
-    try {
-        return engineLibrary().function<WizExFn>("Wiz_SingleEntryUnzipEx", RunErrorSource());
-    } catch (const pw::Error& e) {
-        if (e.number() != pw::kEntryPointNotFound) throw;
-        return nullptr;
-    }
-}
 using VersionFn = decltype(&UzpVersion2);
+using pw::binding::guarded;
 
 // Fills a name list: slots 0..n-1 the names, slot n the empty text; the
 // rest null. The engine sees at most 1023 names.
@@ -90,13 +71,13 @@ std::string RunErrorSource() { return pw::errorSource("VAZeded"); }
 cUnzip* CurrentObject() { return t_run.object; }
 
 void BeginCallbacks(cUnzip& obj) {
-    t_run.held = obj.weak_from_this().lock();
+    t_run.kept = obj.weak_from_this().lock();
     t_run.object = &obj;
     t_run.passwordRefused = false;
 }
 
 void EndCallbacks() {
-    t_run.held.reset();
+    t_run.kept.reset();
     t_run.object = nullptr;
     t_run.passwordRefused = false;
 }
@@ -104,19 +85,8 @@ void EndCallbacks() {
 std::int32_t RunUnzip(cUnzip& obj, UnzipCommandRecord& record, std::int32_t includeCount,
                       const std::vector<std::string>& includeNames, std::int32_t excludeCount,
                       const std::vector<std::string>& excludeNames, RunOutcomes* outcomes) {
-    // A run started from a handler of another run's event must hand the
-    // outer run its object back when it ends.
-    RunState outer;
-    bool nested = t_run.running;
-    if (nested) outer = t_run;
-    auto restoreOuter = [&] {
-        if (nested) t_run = outer;
-    };
+    pw::binding::RunScope<cUnzip> scope(t_run, &obj, obj.weak_from_this().lock());
     try {
-        t_run.held = obj.weak_from_this().lock();
-        t_run.object = &obj;
-        t_run.running = true;
-
         USERFUNCTIONS functions{};
         functions.print = &UnzipPrintCallback;
         functions.sound = nullptr;
@@ -131,15 +101,10 @@ std::int32_t RunUnzip(cUnzip& obj, UnzipCommandRecord& record, std::int32_t incl
         fillNameList(*include, includeCount, includeNames);
         fillNameList(*exclude, excludeCount, excludeNames);
 
-        t_run.passwordRefused = false;
-
+        // An engine without the Ex entry point has only the classic one.
         WizFn wiz = nullptr;
-        WizExFn wizEx = nullptr;
-        {
-            std::lock_guard<std::mutex> lock(loaderMutex());
-            wizEx = exEntryPoint();
-            if (!wizEx) wiz = engineLibrary().function<WizFn>("Wiz_SingleEntryUnzip", RunErrorSource());
-        }
+        const auto wizEx = engineLibrary().optionalFunction<WizExFn>("Wiz_SingleEntryUnzipEx", RunErrorSource());
+        if (!wizEx) wiz = engineLibrary().function<WizFn>("Wiz_SingleEntryUnzip", RunErrorSource());
 
         DCL dcl = record.flags;
         dcl.lpszZipFN = record.archivePath ? record.archivePath->c_str() : nullptr;
@@ -153,10 +118,10 @@ std::int32_t RunUnzip(cUnzip& obj, UnzipCommandRecord& record, std::int32_t incl
             extra.structlen = sizeof extra;
             extra.listing64 = &UnzipListing64Callback;
             if (outcomes) {
-                outcomes->list.clear();
+                const pw::binding::OutcomeSink sink = pw::binding::collectInto(&outcomes->list);
                 outcomes->reported = true;
-                extra.context = &outcomes->list;
-                extra.outcome = &pw::pwCollectOutcome;
+                extra.context = sink.context;
+                extra.outcome = sink.callback;
             }
             result = wizEx(includeCount, include.get(), excludeCount, exclude.get(), &dcl, &functions, &extra);
         } else {
@@ -166,34 +131,23 @@ std::int32_t RunUnzip(cUnzip& obj, UnzipCommandRecord& record, std::int32_t incl
         record.flags = dcl;
         record.flags.lpszZipFN = nullptr;
         record.flags.lpszExtractDir = nullptr;
-
-        EndCallbacks();
-        t_run.running = false;
-        restoreOuter();
         return result;
     } catch (...) {
         pw::Error e = pw::toError(std::current_exception());
-        EndCallbacks();
-        t_run.running = false;
-        restoreOuter();
+        scope.release();
         e.setSource(RunErrorSource());
         throw e;
     }
 }
 
 void QueryVersion(UzpVer2& version) {
-    VersionFn fn;
-    {
-        std::lock_guard<std::mutex> lock(loaderMutex());
-        fn = versionLibrary().function<VersionFn>("UzpVersion2", pw::kLibraryTitle);
-    }
-    fn(&version);
+    versionLibrary().function<VersionFn>("UzpVersion2", pw::kLibraryTitle)(&version);
 }
 
 std::optional<std::string> EngineText(const char* text, std::uint32_t size) {
-    if (!text || size <= 1 || size >= 32000) return std::nullopt;
-    std::string s = pw::cutAtNul(std::string_view(text, size));
-    return pw::replaceAll(s, "\\", "/");
+    auto msg = pw::binding::engineText(text, size);
+    if (msg) *msg = pw::replaceAll(*msg, "\\", "/");
+    return msg;
 }
 
 void SplitEntryPath(const std::string& path, std::string& folder, std::string& name) {
@@ -223,65 +177,36 @@ double ListingDate(std::uint32_t month, std::uint32_t day, std::uint32_t year, s
 // guarded on its own and the callback goes on with the next.
 
 std::int32_t UnzipPrintCallback(const char* text, std::uint32_t size) {
-    try {
+    guarded([&] {
         auto msg = EngineText(text, size);
         if (msg && t_run.object) t_run.object->RaiseProgress(1, *msg);
-    } catch (...) {
-    }
+    });
     return 0;
 }
 
 std::int32_t UnzipServiceCallback(const char* item, std::uint32_t size) {
     bool cancel = false;
-    try {
+    guarded([&] {
         auto msg = EngineText(item, size);
-        if (!msg) return 0;
-        if (t_run.object) t_run.object->RaiseCancel(*msg, cancel);
-    } catch (...) {
-    }
+        if (msg && t_run.object) t_run.object->RaiseCancel(*msg, cancel);
+    });
     return cancel ? 1 : 0;
 }
 
 std::int32_t UnzipReplaceCallback(char* fileName) {
     std::int32_t response = IDM_REPLACE_NO;
     std::string file;
-    try {
-        file = nameText(fileName);
-    } catch (...) {
-    }
-    try {
+    guarded([&] { file = nameText(fileName); });
+    guarded([&] {
         if (t_run.object) t_run.object->RaiseOverWritePrompt(file, response);
-    } catch (...) {
-    }
+    });
     return response;
 }
 
-std::int32_t UnzipPasswordCallback(char* buffer, std::int32_t size, const char* prompt, const char* entry) {
-    (void)prompt;
-    (void)entry;
-    if (t_run.passwordRefused) return 1;
-    std::string password;
-    bool cancel = false;
-    try {
+std::int32_t UnzipPasswordCallback(char* buffer, std::int32_t size, const char*, const char*) {
+    return pw::binding::answerPassword(t_run.passwordRefused, buffer, size, [](std::string& password, bool& cancel) {
         if (t_run.object) t_run.object->RaisePasswordRequest(password, cancel);
-    } catch (...) {
-    }
-    try {
-        password = pw::trimBlanks(password);
-    } catch (...) {
-    }
-    if (password.empty() || cancel || !buffer) {
-        t_run.passwordRefused = true;
-        return 1;
-    }
-    // At most 254 bytes and never half a character; the buffer's size is
-    // honoured when the engine gives one, and the copy is terminated.
-    std::size_t room = 254;
-    if (size > 0) room = std::min<std::size_t>(room, static_cast<std::size_t>(size) - 1);
-    std::string_view copy = pw::utf8PrefixBytes(password, room);
-    std::memcpy(buffer, copy.data(), copy.size());
-    buffer[copy.size()] = '\0';
-    return 0;
+    });
 }
 
 void UnzipListingCallback(std::uint32_t compressedSize, std::uint32_t size, std::uint32_t factor,
@@ -292,19 +217,12 @@ void UnzipListingCallback(std::uint32_t compressedSize, std::uint32_t size, std:
     (void)flag;
     std::string folder, name, methodName;
     double date = 0;
-    try {
-        // Entry names run up to the format's 65,535 bytes.
-        SplitEntryPath(path ? std::string(path, strnlen(path, 65535)) : std::string(), folder, name);
-    } catch (...) {
-    }
-    try {
-        date = ListingDate(month, day, year, hour, minute);
-    } catch (...) {
-    }
-    try {
+    // Entry names run up to the format's 65,535 bytes.
+    guarded([&] { SplitEntryPath(path ? std::string(path, strnlen(path, 65535)) : std::string(), folder, name); });
+    guarded([&] { date = ListingDate(month, day, year, hour, minute); });
+    guarded([&] {
         if (method) methodName.assign(method, strnlen(method, 4096));
-    } catch (...) {
-    }
+    });
     // Sizes past the signed 32-bit range are shown as the largest one rather
     // than as a negative number.
     std::int32_t size32 = size > static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max())
@@ -320,12 +238,11 @@ void UnzipListingCallback(std::uint32_t compressedSize, std::uint32_t size, std:
         packed64 = t_run.pendingPacked;
         t_run.havePending64 = false;
     }
-    try {
+    guarded([&] {
         if (t_run.object)
             t_run.object->AddDirectoryEntry(name, folder, date, size32, crc, encrypted, ratio, methodName, size64,
                                             packed64);
-    } catch (...) {
-    }
+    });
 }
 
 void UnzipListing64Callback(void* context, const UZLISTING64* entry) {

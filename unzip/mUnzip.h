@@ -4,7 +4,9 @@
 // calling thread while Wiz_SingleEntryUnzip(Ex) runs (an engine with the Ex
 // entry point also reports each listed entry's true 64-bit sizes); they
 // reach the object of the run through per-thread state, so one run per
-// thread at a time. Errors inside a callback never reach the engine.
+// thread at a time. Errors inside a callback never reach the engine. The
+// binding keeps a reference to the run's object until the next run on the
+// thread starts; a run that fails lets it go at once.
 #pragma once
 
 #include <cstdint>

@@ -5,11 +5,10 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
-#include <mutex>
 
 #include "brixzip1.h"
 #include "errors/Error.h"
-#include "platform/LibraryLoader.h"
+#include "platform/EngineBinding.h"
 #include "platform/Text.h"
 
 namespace mZip {
@@ -18,88 +17,66 @@ namespace {
 
 const char* const kSource = "PackwellDEMO.cZip";
 
-// Per-thread state of the run in progress: the object that started it (held
-// until the next run) and whether a password request was refused.
-struct RunState {
-    std::shared_ptr<ZipRunObject> object;
-    bool passwordRefused = false;
-};
-thread_local RunState t_run;
+// The run in progress on this thread. Its object stays kept after the run
+// until the next run on the thread replaces it (a failed run included).
+thread_local pw::binding::RunState<ZipRunObject> t_run;
 
-struct Engine {
-    std::mutex lock;
-    std::unique_ptr<pw::LibraryLoader> loader = std::make_unique<pw::LibraryLoader>("libbrixzip1.so");
-};
-Engine& engine() {
-    static Engine e;
+pw::binding::EngineLibrary& engine() {
+    static pw::binding::EngineLibrary e("libbrixzip1.so");
     return e;
 }
 
 template <class Fn>
 Fn entry(const char* name) {
-    Engine& e = engine();
-    std::lock_guard<std::mutex> guard(e.lock);
-    return e.loader->function<Fn>(name, kSource);
+    return engine().function<Fn>(name, kSource);
 }
 
-// Every failure inside a callback stays inside it: the step is skipped and
-// the callback goes on.
-template <class Step>
-void guarded(Step&& step) noexcept {
-    try {
-        step();
-    } catch (...) {
-    }
+using pw::binding::guarded;
+
+// Raises `raise(object, message)` for an engine text in range, on the run's
+// object.
+template <class Raise>
+void raiseText(const char* text, uint32_t size, Raise&& raise) {
+    guarded([&] {
+        std::string msg;
+        if (EngineText(text, size, msg) && t_run.object) raise(*t_run.object, msg);
+    });
 }
 
 int32_t ZipPrintCallback(const char* text, uint32_t size) {
-    guarded([&] {
-        std::string msg;
-        if (!EngineText(text, size, msg)) return;
-        if (t_run.object) t_run.object->RaiseProgress(1, msg);
-    });
+    raiseText(text, size, [](ZipRunObject& o, const std::string& msg) { o.RaiseProgress(1, msg); });
     return 0;
 }
 
 int32_t ZipServiceCallback(const char* item, uint32_t size) {
     bool cancel = false;
-    guarded([&] {
-        std::string msg;
-        if (!EngineText(item, size, msg)) return;
-        if (t_run.object) t_run.object->RaiseCancel(msg, cancel);
-    });
+    raiseText(item, size, [&](ZipRunObject& o, const std::string& msg) { o.RaiseCancel(msg, cancel); });
     return cancel ? 1 : 0;
 }
 
 int32_t ZipPasswordCallback(char* buffer, int32_t size, const char*, const char*) {
-    if (t_run.passwordRefused) return 1;
-    std::string password;
-    bool cancel = false;
-    guarded([&] {
+    return pw::binding::answerPassword(t_run.passwordRefused, buffer, size, [](std::string& password, bool& cancel) {
         if (t_run.object) t_run.object->RaisePasswordRequest(password, cancel);
     });
-    int32_t result = 1;
-    guarded([&] {
-        std::string trimmed = pw::trimBlanks(password);
-        if (trimmed.empty() || cancel || !buffer) {
-            t_run.passwordRefused = true;
-            return;
-        }
-        // At most 254 bytes, never cutting a character in two; the engine's
-        // buffer is zero-filled, but terminate anyway when it says it has room.
-        std::size_t limit = 254;
-        if (size > 0 && static_cast<std::size_t>(size) - 1 < limit) limit = static_cast<std::size_t>(size) - 1;
-        std::string_view cut = pw::utf8PrefixBytes(trimmed, limit);
-        std::memcpy(buffer, cut.data(), cut.size());
-        if (size <= 0 || cut.size() < static_cast<std::size_t>(size)) buffer[cut.size()] = '\0';
-        result = 0;
-    });
-    return result;
 }
 
 char* ZipCommentCallback(char* comment) { return comment; }
 
 const char* textOrNull(const std::optional<std::string>& s) { return s ? s->c_str() : nullptr; }
+
+// The option record's numeric fields have the same names in the engine's
+// record and in the object's: one copy serves both directions.
+template <class From, class To>
+void copyFlags(const From& f, To& t) {
+    t.fTemp = f.fTemp; t.fSuffix = f.fSuffix; t.fEncrypt = f.fEncrypt; t.fSystem = f.fSystem;
+    t.fVolume = f.fVolume; t.fExtra = f.fExtra; t.fNoDirEntries = f.fNoDirEntries;
+    t.fExcludeDate = f.fExcludeDate; t.fIncludeDate = f.fIncludeDate; t.fVerbose = f.fVerbose;
+    t.fQuiet = f.fQuiet; t.fCRLF_LF = f.fCRLF_LF; t.fLF_CRLF = f.fLF_CRLF; t.fJunkDir = f.fJunkDir;
+    t.fGrow = f.fGrow; t.fForce = f.fForce; t.fMove = f.fMove; t.fDeleteEntries = f.fDeleteEntries;
+    t.fUpdate = f.fUpdate; t.fFreshen = f.fFreshen; t.fJunkSFX = f.fJunkSFX; t.fLatestTime = f.fLatestTime;
+    t.fComment = f.fComment; t.fOffsets = f.fOffsets; t.fPrivilege = f.fPrivilege;
+    t.fEncryption = f.fEncryption; t.fRecurse = f.fRecurse; t.fRepair = f.fRepair; t.fLevel = f.fLevel;
+}
 
 void copyBack(const ZPOPT& o, ZipOptionRecord& r) {
     auto text = [](const char* p, std::optional<std::string>& field) {
@@ -109,14 +86,7 @@ void copyBack(const ZPOPT& o, ZipOptionRecord& r) {
     text(o.Date, r.Date);
     text(o.szRootDir, r.szRootDir);
     text(o.szTempDir, r.szTempDir);
-    r.fTemp = o.fTemp; r.fSuffix = o.fSuffix; r.fEncrypt = o.fEncrypt; r.fSystem = o.fSystem;
-    r.fVolume = o.fVolume; r.fExtra = o.fExtra; r.fNoDirEntries = o.fNoDirEntries;
-    r.fExcludeDate = o.fExcludeDate; r.fIncludeDate = o.fIncludeDate; r.fVerbose = o.fVerbose;
-    r.fQuiet = o.fQuiet; r.fCRLF_LF = o.fCRLF_LF; r.fLF_CRLF = o.fLF_CRLF; r.fJunkDir = o.fJunkDir;
-    r.fGrow = o.fGrow; r.fForce = o.fForce; r.fMove = o.fMove; r.fDeleteEntries = o.fDeleteEntries;
-    r.fUpdate = o.fUpdate; r.fFreshen = o.fFreshen; r.fJunkSFX = o.fJunkSFX; r.fLatestTime = o.fLatestTime;
-    r.fComment = o.fComment; r.fOffsets = o.fOffsets; r.fPrivilege = o.fPrivilege;
-    r.fEncryption = o.fEncryption; r.fRecurse = o.fRecurse; r.fRepair = o.fRepair; r.fLevel = o.fLevel;
+    copyFlags(o, r);
 }
 
 ZPOPT toEngine(const ZipOptionRecord& r) {
@@ -124,14 +94,7 @@ ZPOPT toEngine(const ZipOptionRecord& r) {
     o.Date = textOrNull(r.Date);
     o.szRootDir = textOrNull(r.szRootDir);
     o.szTempDir = textOrNull(r.szTempDir);
-    o.fTemp = r.fTemp; o.fSuffix = r.fSuffix; o.fEncrypt = r.fEncrypt; o.fSystem = r.fSystem;
-    o.fVolume = r.fVolume; o.fExtra = r.fExtra; o.fNoDirEntries = r.fNoDirEntries;
-    o.fExcludeDate = r.fExcludeDate; o.fIncludeDate = r.fIncludeDate; o.fVerbose = r.fVerbose;
-    o.fQuiet = r.fQuiet; o.fCRLF_LF = r.fCRLF_LF; o.fLF_CRLF = r.fLF_CRLF; o.fJunkDir = r.fJunkDir;
-    o.fGrow = r.fGrow; o.fForce = r.fForce; o.fMove = r.fMove; o.fDeleteEntries = r.fDeleteEntries;
-    o.fUpdate = r.fUpdate; o.fFreshen = r.fFreshen; o.fJunkSFX = r.fJunkSFX; o.fLatestTime = r.fLatestTime;
-    o.fComment = r.fComment; o.fOffsets = r.fOffsets; o.fPrivilege = r.fPrivilege;
-    o.fEncryption = r.fEncryption; o.fRecurse = r.fRecurse; o.fRepair = r.fRepair; o.fLevel = r.fLevel;
+    copyFlags(r, o);
     return o;
 }
 
@@ -147,18 +110,18 @@ void makeCurrent(const std::string& folder) {
 }  // namespace
 
 bool EngineText(const char* text, std::uint32_t byteCount, std::string& out) {
-    if (!text || byteCount <= 1 || byteCount >= 32000) return false;
     // Texts are UTF-8 on both sides. The engine already writes "/" between
     // folder names, the platform's own separator, so nothing is turned.
-    out = pw::cutAtNul(std::string_view(text, byteCount));
+    auto msg = pw::binding::engineText(text, byteCount);
+    if (!msg) return false;
+    out = std::move(*msg);
     return true;
 }
 
 std::int32_t RunZip(std::shared_ptr<ZipRunObject> obj, ZipOptionRecord& options,
                     const std::vector<std::string>& fileSpecs, std::int32_t count, pw::OutcomeList* outcomes) {
-    if (outcomes) outcomes->clear();
-    t_run.passwordRefused = false;
-    t_run.object = obj;
+    pw::binding::RunScope<ZipRunObject> scope(t_run, obj.get(), obj);
+    const pw::binding::OutcomeSink sink = pw::binding::collectInto(outcomes);
 
     std::string base = obj ? obj->BasePath() : std::string();
     if (!pw::trimBlanks(base).empty()) makeCurrent(base);
@@ -185,7 +148,7 @@ std::int32_t RunZip(std::shared_ptr<ZipRunObject> obj, ZipOptionRecord& options,
 
     std::string archive = obj ? obj->ZipFile() : std::string();
     auto zpArchiveEx = entry<int32_t (*)(int32_t, const char*, ZIPNAMES*, const ZPEXTRA*)>("ZpArchiveEx");
-    ZPEXTRA extra{sizeof(ZPEXTRA), outcomes, outcomes ? &pw::pwCollectOutcome : nullptr};
+    ZPEXTRA extra{sizeof(ZPEXTRA), sink.context, sink.callback};
     return zpArchiveEx(count, archive.c_str(), &names, &extra);
 }
 
@@ -264,10 +227,6 @@ pw::Error RunError(std::int32_t code, const std::string& archive, const pw::Outc
     return pw::Error(number, kSource, text);
 }
 
-void UseEngineLibrary(const std::string& fileName) {
-    Engine& e = engine();
-    std::lock_guard<std::mutex> guard(e.lock);
-    e.loader = std::make_unique<pw::LibraryLoader>(fileName);
-}
+void UseEngineLibrary(const std::string& fileName) { engine().use(fileName); }
 
 }  // namespace mZip

@@ -11,19 +11,10 @@
 # kept there between runs), TREE_MIB (200), ROUNDS (3).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-common=$here/../common
 rawzip=$here/../../tests/unzipengine/rawzip.py
-build=$(cd "${1:-$here/../../build}" && pwd)
-bin=$build/bin
-work=${BENCH_WORK:-$build/bench-work}
-mib=${TREE_MIB:-200}
-rounds=${ROUNDS:-3}
+. "$here/../common/setup.sh"
 export BENCH_NAME=${BENCH_NAME:-unzip_methods}
-for tool in hyperfine /usr/bin/time 7z bsdtar zstd python3; do
-  command -v "$tool" >/dev/null || { echo "missing tool: $tool (scripts/install-deps)" >&2; exit 2; }
-done
-[ -x "$bin/packwell" ] || { echo "no packwell at $bin (build the packwell target)" >&2; exit 2; }
-packwell=$bin/packwell
+needs hyperfine /usr/bin/time 7z bsdtar zstd python3
 
 mkdir -p "$work"
 tree=$work/systree-$mib

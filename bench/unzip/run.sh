@@ -15,19 +15,10 @@
 # when ENGINE=1.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-common=$here/../common
-build=$(cd "${1:-$here/../../build}" && pwd)
-bin=$build/bin
-work=${BENCH_WORK:-$build/bench-work}
-mib=${TREE_MIB:-200}
-rounds=${ROUNDS:-3}
+. "$here/../common/setup.sh"
 list_rounds=${LIST_ROUNDS:-5}
 export BENCH_NAME=${BENCH_NAME:-unzip}
-for tool in hyperfine /usr/bin/time zip unzip 7z bsdtar python3; do
-  command -v "$tool" >/dev/null || { echo "missing tool: $tool (scripts/install-deps)" >&2; exit 2; }
-done
-[ -x "$bin/packwell" ] || { echo "no packwell at $bin (build the packwell target)" >&2; exit 2; }
-packwell=$bin/packwell
+needs hyperfine /usr/bin/time zip unzip 7z bsdtar python3
 
 mkdir -p "$work"
 many=$work/many-100000.zip

@@ -14,17 +14,9 @@
 # bench_zipengine (the engine without the control and CLI).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-common=$here/../common
-build=$(cd "${1:-$here/../../build}" && pwd)
-bin=$build/bin
-work=${BENCH_WORK:-$build/bench-work}
-mib=${TREE_MIB:-200}
-rounds=${ROUNDS:-3}
+. "$here/../common/setup.sh"
 export BENCH_NAME=${BENCH_NAME:-zip}
-for tool in hyperfine /usr/bin/time zip 7z bsdtar tar libdeflate-gzip python3; do
-  command -v "$tool" >/dev/null || { echo "missing tool: $tool (scripts/install-deps)" >&2; exit 2; }
-done
-[ -x "$bin/packwell" ] || { echo "no packwell at $bin (build the packwell target)" >&2; exit 2; }
+needs hyperfine /usr/bin/time zip 7z bsdtar tar libdeflate-gzip python3
 
 tree=$work/systree-$mib
 mkdir -p "$work"

@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFileInfo>
 #include <QFontDatabase>
 #include <QFrame>
 #include <QIcon>
@@ -11,7 +10,6 @@
 #include <QAbstractItemView>
 #include <QLineEdit>
 #include <QPainter>
-#include <QPixmap>
 #include <QPushButton>
 #include <QWindow>
 #include <cerrno>
@@ -22,6 +20,7 @@
 #include "errors/Error.h"
 #include "platform/LibrarySettings.h"
 #include "platform/Platform.h"
+#include "platform/qt/QtSupport.h"
 
 namespace {
 
@@ -47,19 +46,10 @@ protected:
     }
 };
 
-// Layout is designed in twips at 96 pixels per inch (15 twips a pixel).
-int px(int twips) { return (twips + 7) / 15; }
-QRect twipRect(int left, int top, int width, int height) { return QRect(px(left), px(top), px(width), px(height)); }
-
-QString qs(const std::string& s) { return QString::fromStdString(s); }
-
-QIcon loadPictureIcon(const std::string& path) {
-    QFileInfo fi(qs(path));
-    if (!fi.exists()) throw pw::fileError(ENOENT, path, pw::errorSource("frmExtractTo"));
-    QPixmap pixmap(qs(path));
-    if (pixmap.isNull()) pw::raise(pw::kInvalidPicture, pw::errorSource("frmExtractTo"), "Invalid picture: " + path);
-    return QIcon(pixmap);
-}
+using pw::qt::loadPicture;
+using pw::qt::qs;
+using pw::qt::twipRect;
+using pw::qt::twips;
 
 }  // namespace
 
@@ -69,7 +59,7 @@ frmExtractTo::frmExtractTo(QWidget* opener) : QDialog(nullptr), m_opener(opener)
     QFont font(QStringLiteral("Tahoma"));
     font.setPointSizeF(8.25);
     setFont(font);
-    setFixedSize(px(7245), px(3930));
+    setFixedSize(twips(7245), twips(3930));
 
     lblExtractTo = new QLabel(tr("Extract To:"), this);
     lblExtractTo->setObjectName("lblExtractTo");
@@ -83,7 +73,7 @@ frmExtractTo::frmExtractTo(QWidget* opener) : QDialog(nullptr), m_opener(opener)
     cboExtractTo->setGeometry(twipRect(60, 300, 2115, 315));
     // Long folders in the list keep their start and their last folder.
     cboExtractTo->view()->setTextElideMode(Qt::ElideMiddle);
-    cboExtractTo->view()->setMinimumWidth(px(4800));
+    cboExtractTo->view()->setMinimumWidth(twips(4800));
 
     cmdPick = new QPushButton(this);
     cmdPick->setObjectName("cmdPick");
@@ -160,7 +150,7 @@ frmExtractTo::~frmExtractTo() {
 void frmExtractTo::Form_Load() {
     const auto& settings = pw::librarySettings();
     setWindowTitle(qs(settings.formExtractCaption));
-    if (!settings.formExtractIcon.empty()) setWindowIcon(loadPictureIcon(settings.formExtractIcon));
+    if (!settings.formExtractIcon.empty()) setWindowIcon(loadPicture(settings.formExtractIcon));
     cboExtractTo->clear();
     for (const auto& folder : m_asMRU) {
         cboExtractTo->addItem(qs(folder));

@@ -1,5 +1,7 @@
 #include "browser/qt/lumwFolderBrowse.h"
 
+#include "platform/qt/QtSupport.h"
+
 #include <QDir>
 #include <functional>
 #include <QEventLoop>
@@ -33,7 +35,7 @@ private:
     std::function<void()> onEscape_;
 };
 
-QString qs(const std::string& s) { return QString::fromStdString(s); }
+using pw::qt::qs;
 
 }  // namespace
 

@@ -1,6 +1,7 @@
 #include "UzArchive.h"
 
 #include "UzNames.h"
+#include "platform/Utf8.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -150,7 +151,7 @@ std::vector<Patch> falseUtf8Flags(int fd, const Layout& l) {
         const std::size_t commentLen = h[32] | std::size_t{h[33]} << 8;
         if (at + 46 + nameLen + extraLen > cd.size()) break;
         const std::string name(reinterpret_cast<const char*>(h + 46), nameLen);
-        if ((flags & 0x800) && !validUtf8(name)) {
+        if ((flags & 0x800) && !pw::utf8::isValid(name)) {
             std::uint64_t local = le32(h + 42);
             if (local == 0xFFFFFFFFu) {
                 // The zip64 field holds, in order, only the values whose
@@ -326,9 +327,9 @@ bool plainRecord(const unsigned char* h, std::size_t avail, std::uint64_t cdOffs
     const unsigned disk = h[34] | unsigned{h[35]} << 8;
     out.name = std::string_view(reinterpret_cast<const char*>(h + 46), nameLen);
     const bool utf8 = (flags & 0x800) != 0;
-    if (utf8 ? !validUtf8(std::string(out.name)) : !printableAscii(out.name)) return false;
+    if (utf8 ? !pw::utf8::isValid(out.name) : !printableAscii(out.name)) return false;
     if (utf8 && commentLen &&
-        !validUtf8(std::string(reinterpret_cast<const char*>(h + 46 + nameLen + extraLen), commentLen)))
+        !pw::utf8::isValid(std::string_view(reinterpret_cast<const char*>(h + 46 + nameLen + extraLen), commentLen)))
         return false;
     const bool needSize = out.size == 0xFFFFFFFFu, needComp = out.compSize == 0xFFFFFFFFu;
     const bool needOffset = offset == 0xFFFFFFFFu, needDisk = disk == 0xFFFF;
@@ -417,7 +418,7 @@ std::string entryName(zip_t* za, zip_uint64_t index) {
     const char* name = zip_get_name(za, index, ZIP_FL_ENC_STRICT);
     if (!name) return {};
     std::string text(name);
-    if (validUtf8(text)) return text;
+    if (pw::utf8::isValid(text)) return text;
     const char* raw = zip_get_name(za, index, ZIP_FL_ENC_RAW);
     return cp437ToUtf8(raw ? raw : "");
 }

@@ -2,23 +2,11 @@
 
 #include <algorithm>
 
-#include <clocale>
-#include <cwctype>
-#include <locale.h>
-#include <wctype.h>
+#include "platform/Utf8.h"
 
 namespace uz {
 
 namespace {
-
-locale_t utf8Locale() {
-    static locale_t loc = [] {
-        locale_t l = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
-        if (!l) l = newlocale(LC_CTYPE_MASK, "C", static_cast<locale_t>(0));
-        return l;
-    }();
-    return loc;
-}
 
 std::vector<std::string> splitParts(const std::string& s) {
     std::vector<std::string> out;
@@ -91,58 +79,6 @@ bool linkStaysInside(const std::vector<std::string>& linkFolder, const std::stri
     return true;
 }
 
-std::u32string decodeUtf8(const std::string& s) {
-    std::u32string out;
-    out.reserve(s.size());
-    for (std::size_t i = 0; i < s.size();) {
-        unsigned char c = static_cast<unsigned char>(s[i]);
-        char32_t cp;
-        int n;
-        if (c < 0x80) { cp = c; n = 1; }
-        else if ((c & 0xE0) == 0xC0) { cp = c & 0x1F; n = 2; }
-        else if ((c & 0xF0) == 0xE0) { cp = c & 0x0F; n = 3; }
-        else if ((c & 0xF8) == 0xF0) { cp = c & 0x07; n = 4; }
-        else { out.push_back(0xDC00 + c); ++i; continue; }  // keep stray bytes distinct
-        if (i + n > s.size()) { out.push_back(0xDC00 + c); ++i; continue; }
-        bool good = true;
-        for (int k = 1; k < n; ++k) {
-            unsigned char cc = static_cast<unsigned char>(s[i + k]);
-            if ((cc & 0xC0) != 0x80) { good = false; break; }
-            cp = (cp << 6) | (cc & 0x3F);
-        }
-        if (!good) { out.push_back(0xDC00 + c); ++i; continue; }
-        out.push_back(cp);
-        i += n;
-    }
-    return out;
-}
-
-bool validUtf8(const std::string& s) {
-    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
-    const std::size_t n = s.size();
-    for (std::size_t i = 0; i < n;) {
-        const unsigned c = p[i];
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        int len;
-        char32_t cp, min;
-        if ((c & 0xE0) == 0xC0) { len = 2; cp = c & 0x1F; min = 0x80; }
-        else if ((c & 0xF0) == 0xE0) { len = 3; cp = c & 0x0F; min = 0x800; }
-        else if ((c & 0xF8) == 0xF0) { len = 4; cp = c & 0x07; min = 0x10000; }
-        else return false;
-        if (i + static_cast<std::size_t>(len) > n) return false;
-        for (int k = 1; k < len; ++k) {
-            if ((p[i + k] & 0xC0) != 0x80) return false;
-            cp = cp << 6 | (p[i + k] & 0x3F);
-        }
-        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-        i += static_cast<std::size_t>(len);
-    }
-    return true;
-}
-
 std::string cp437ToUtf8(const std::string& bytes) {
     static constexpr char16_t kHigh[128] = {
         0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7, 0x00EA, 0x00EB, 0x00E8, 0x00EF, 0x00EE,
@@ -162,14 +98,7 @@ std::string cp437ToUtf8(const std::string& bytes) {
             out.push_back(static_cast<char>(c));
             continue;
         }
-        const char16_t u = kHigh[c - 0x80];
-        if (u < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (u >> 6)));
-        } else {
-            out.push_back(static_cast<char>(0xE0 | (u >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
-        }
-        out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
+        pw::utf8::encode(kHigh[c - 0x80], out);
     }
     return out;
 }
@@ -251,12 +180,11 @@ NameMatcher::NameMatcher(const std::vector<std::string>& patterns, bool caseSens
 }
 
 std::u32string NameMatcher::fold(const std::string& s) const {
-    std::u32string u = decodeUtf8(s);
-    if (!caseSensitive_) {
-        locale_t loc = utf8Locale();
-        for (auto& c : u)
-            if (c < 0xD800 || c > 0xDFFF) c = static_cast<char32_t>(towlower_l(static_cast<wint_t>(c), loc));
-    }
+    // The system's one folding rule (platform/Utf8.h); invalid bytes stay
+    // distinct characters that fold to themselves.
+    std::u32string u = pw::utf8::decodeAll(s);
+    if (!caseSensitive_)
+        for (auto& c : u) c = pw::utf8::foldChar(c);
     return u;
 }
 

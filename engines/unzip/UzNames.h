@@ -54,10 +54,6 @@ private:
     std::vector<bool> hit_;
 };
 
-std::u32string decodeUtf8(const std::string& s);
-
-// Whether `s` is well-formed UTF-8 (no overlong forms, surrogates or stray bytes).
-bool validUtf8(const std::string& s);
 // Bytes read as code page 437, the zip format's own code page, in UTF-8.
 std::string cp437ToUtf8(const std::string& bytes);
 bool wildMatch(const char32_t* p, const char32_t* pe, const char32_t* s, const char32_t* se);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QRect>
 #include <QString>
 #include <string>
 
@@ -34,8 +35,11 @@ QIcon loadPicture(const std::string& path);
 void applyWindowIcon(QWidget* window, const std::string& path);
 
 // Window layouts are given in twips; the desktop layer draws 15 twips to
-// the pixel.
-constexpr int twips(int t) { return t / 15; }
+// the pixel (96 pixels an inch) and rounds to the nearest pixel.
+constexpr int twips(int t) { return (t >= 0 ? t + 7 : t - 7) / 15; }
+inline QRect twipRect(int left, int top, int width, int height) {
+    return QRect(twips(left), twips(top), twips(width), twips(height));
+}
 
 // A fixed dialog border without minimise and maximise boxes.
 inline constexpr Qt::WindowFlags kFixedDialogFlags =

@@ -36,6 +36,7 @@
 #include "support/ScriptedPlatform.h"
 #include "support/TempDir.h"
 #include "unzip/cUnzip.h"
+#include "support/QtApp.h"
 
 namespace fs = std::filesystem;
 using pwtest::FakeUnzipEngine;
@@ -43,19 +44,13 @@ using pwtest::FakeUnzipEngine;
 namespace {
 
 QApplication& app() {
-    static int argc = 1;
-    static char name[] = "qtest_browser";
-    static char* argv[] = {name, nullptr};
-    static QApplication* a = [] {
-        if (qgetenv("QT_QPA_PLATFORM").isEmpty()) qputenv("QT_QPA_PLATFORM", "offscreen");
+    return pwtest::qtApp([] {
         // A fresh registry for every run, before anything has opened it.
         if (const char* dir = std::getenv("PACKWELL_REGISTRY_DIR")) {
             std::error_code ec;
             fs::remove_all(dir, ec);
         }
-        return new QApplication(argc, argv);
-    }();
-    return *a;
+    });
 }
 
 FakeUnzipEngine& engine() { return FakeUnzipEngine::get(); }

@@ -25,21 +25,14 @@
 #include "support/ScriptedPlatform.h"
 #include "support/TempDir.h"
 #include "unzip/cUnzip.h"
+#include "support/QtApp.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
 QApplication& app() {
-    static int argc = 1;
-    static char name[] = "qtest_browser_desktop";
-    static char* argv[] = {name, nullptr};
-    static QApplication* a = [] {
-        if (qgetenv("QT_QPA_PLATFORM").isEmpty()) qputenv("QT_QPA_PLATFORM", "offscreen");
-        unsetenv("PACKWELL_ENGINE_DIR");  // the real engine beside the binaries
-        return new QApplication(argc, argv);
-    }();
-    return *a;
+    return pwtest::qtApp([] { unsetenv("PACKWELL_ENGINE_DIR"); });  // the real engine beside the binaries
 }
 
 // Three stored entries of distinct sizes, made by Python's zipfile.

@@ -23,21 +23,14 @@
 #include "platform/LibrarySettings.h"
 #include "support/ScriptedPlatform.h"
 #include "support/TempDir.h"
+#include "support/Errors.h"
+#include "support/QtApp.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-QApplication& app() {
-    static int argc = 1;
-    static char name[] = "qtest_extractto";
-    static char* argv[] = {name, nullptr};
-    static QApplication* a = [] {
-        qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
-        return new QApplication(argc, argv);
-    }();
-    return *a;
-}
+QApplication& app() { return pwtest::qtApp(); }
 
 // Runs `step` once the dialog is up (inside the browse's own loop).
 void whenShown(std::function<void()> step) {
@@ -337,18 +330,23 @@ TEST_F(ExtractToTest, ComponentEndClosesTheDialog) {
     EXPECT_TRUE(opener.isEnabled());
 }
 
-TEST_F(ExtractToTest, IconThatIsNoPictureFailsTheShowing) {
-    pw::librarySettings().formExtractIcon = folder(tmp, "none.ico");
+// The number of the error that showing the dialog with `icon` raises (0:
+// none); the browse component is left not browsing.
+int showingErrorWithIcon(QWidget& opener, const std::string& icon) {
+    pw::librarySettings().formExtractIcon = icon;
     auto dlg = std::make_shared<frmExtractTo>(&opener);
     auto b = lumwFolderBrowse::create();
     std::shared_ptr<ICaptureBF> host = dlg;
-    try {
-        b->BrowseForFolderCaptured(host);
-        FAIL() << "no error";
-    } catch (const pw::Error& e) {
-        EXPECT_EQ(e.number(), 53);
-    }
+    const int n = pwtest::errorNumberOf([&] { b->BrowseForFolderCaptured(host); });
     EXPECT_FALSE(b->Browsing());
+    return n;
 }
+
+TEST_F(ExtractToTest, IconThatIsNoPictureFailsTheShowing) {
+    EXPECT_EQ(showingErrorWithIcon(opener, folder(tmp, "none.ico")), 53);
+    // The same numbers as every other window's icon.
+    EXPECT_EQ(showingErrorWithIcon(opener, (tmp.path() / "no-folder" / "x.ico").string()), pw::kPathNotFound);
+}
+
 
 }  // namespace

@@ -10,18 +10,12 @@
 #include "errors/Error.h"
 #include "platform/FailureTrap.h"
 #include "platform/LibrarySettings.h"
+#include "support/Errors.h"
 #include "support/ScriptedPlatform.h"
 
 namespace {
 
-int errorNumberOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const pw::Error& e) {
-        return e.number();
-    }
-    return 0;
-}
+using pwtest::errorNumberOf;
 
 TEST(AppearanceProperties, ReadReturnsOwnCopyAndNeverClearsTheWindowsValue) {
     ctlPackwell c;

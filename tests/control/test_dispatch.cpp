@@ -7,6 +7,7 @@
 #include "control/Dispatch.h"
 #include "control/ctlPackwell.h"
 #include "errors/Error.h"
+#include "support/Errors.h"
 #include "support/ScriptedPlatform.h"
 
 namespace {
@@ -14,14 +15,7 @@ namespace {
 using pw::DispatchKind;
 using pw::Variant;
 
-int errorNumberOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const pw::Error& e) {
-        return e.number();
-    }
-    return 0;
-}
+using pwtest::errorNumberOf;
 
 TEST(Dispatch, PropertiesByIdentifierWriteAndRead) {
     ctlPackwell c;

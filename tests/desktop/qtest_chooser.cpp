@@ -8,12 +8,12 @@
 #include <QDir>
 #include <QLineEdit>
 
-#include "QtTestApp.h"
 #include "control/qt/QtPlatform.h"
 #include "dialogs/qt/QtFileChooser.h"
 #include "platform/Text.h"
 #include "platform/qt/QtSupport.h"
 #include "support/TempDir.h"
+#include "support/QtApp.h"
 
 namespace {
 

@@ -10,13 +10,13 @@
 #include <QPushButton>
 #include <filesystem>
 
-#include "QtTestApp.h"
 #include "browser/qt/FileIconList.h"
 #include "control/qt/QtPlatform.h"
 #include "control/qt/ctlPackwellWidget.h"
 #include "errors/Error.h"
 #include "platform/qt/QtSupport.h"
 #include "support/Process.h"
+#include "support/QtApp.h"
 #include "support/ScriptedPlatform.h"
 #include "support/TempDir.h"
 

@@ -10,7 +10,6 @@
 #include <QScreen>
 #include <QTest>
 
-#include "QtTestApp.h"
 #include "browser/qt/frmOverwrite.h"
 #include "browser/qt/frmPassword.h"
 #include "control/qt/QtPlatform.h"
@@ -18,6 +17,7 @@
 #include "platform/LibrarySettings.h"
 #include "support/ScriptedPlatform.h"
 #include "support/TempDir.h"
+#include "support/QtApp.h"
 
 namespace {
 

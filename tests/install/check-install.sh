@@ -45,8 +45,14 @@ usr=$scratch/root/usr
 cmake -S "$source/examples/host" -B "$scratch/host" -DCMAKE_PREFIX_PATH="$usr" >/dev/null
 cmake --build "$scratch/host" >/dev/null
 pcdir=$(dirname "$(find "$usr/lib" -name packwell.pc)")
+# The unpacked tree is no system folder: the host is told where to find the
+# library at run time, as a host installed outside /usr would be.
 c++ -o "$scratch/host/packwell_host_pc" "$source/examples/host/main.cpp" \
-  $(PKG_CONFIG_PATH=$pcdir pkg-config --cflags --libs packwell)
+  $(PKG_CONFIG_PATH=$pcdir pkg-config --cflags --libs packwell) -Wl,-rpath,"$(dirname "$pcdir")"
+# What the public headers need and no more: C++20 and Qt's headers for the
+# Qt face; Qt's libraries only for a host that uses Qt itself.
+PKG_CONFIG_PATH=$pcdir pkg-config --libs packwell | grep Qt6 >/dev/null && fail "pkg-config links every host with Qt"
+PKG_CONFIG_PATH=$pcdir pkg-config --cflags packwell | grep QtWidgets >/dev/null || fail "pkg-config lacks the Qt face's headers"
 for host in packwell_host packwell_host_pc; do
   rm -rf "$scratch/work"/*
   "$scratch/host/$host" "$scratch/work" >/dev/null || fail "$host"

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "support/TempDir.h"
+#include "support/Process.h"
 
 namespace {
 
@@ -18,22 +19,15 @@ struct Outcome {
 class CmdReg : public ::testing::Test {
 protected:
     void SetUp() override {
-        const char* bin = std::getenv("PACKWELL_BIN_DIR");
-        program = std::string(bin ? bin : ".") + "/packwell";
+        program = pwtest::packwellProgram();
         if (!std::filesystem::exists(program)) GTEST_SKIP() << "packwell not built: " << program;
     }
     // Runs packwell with `args` (shell-quoted by the caller) on this test's
     // own registry folder; stderr is dropped.
     Outcome packwell(const std::string& args) {
         std::string cmd = "PACKWELL_REGISTRY_DIR='" + dir.path().string() + "' '" + program + "' " + args + " 2>/dev/null";
-        Outcome r;
-        FILE* p = ::popen(cmd.c_str(), "r");
-        char buf[4096];
-        std::size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-        int status = ::pclose(p);
-        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return r;
+        const pwtest::ShellResult r = pwtest::shell(cmd);
+        return {r.status, r.out};
     }
     std::string program;
     pwtest::TempDir dir;

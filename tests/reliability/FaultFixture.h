@@ -91,6 +91,21 @@ protected:
         }
     }
 
+    // The files before and after a run under a fault, which reported a
+    // numbered failure and kept every original file.
+    struct Aftermath {
+        std::map<std::string, std::string> before, after;
+    };
+    template <class Run>
+    Aftermath failingRun(Run&& run) {
+        Aftermath a;
+        a.before = snapshot();
+        expectNumberedFailure(run());
+        a.after = snapshot();
+        expectOriginalsKept(a.before, a.after);
+        return a;
+    }
+
     // Files that appeared, other than those `allowed` says may.
     template <class Pred>
     static std::vector<std::string> strayFiles(const std::map<std::string, std::string>& before,

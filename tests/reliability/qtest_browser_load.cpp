@@ -17,6 +17,7 @@
 #include "support/Process.h"
 #include "support/ScriptedPlatform.h"
 #include "support/TempDir.h"
+#include "support/QtApp.h"
 
 using namespace pwtest;
 namespace fs = std::filesystem;
@@ -28,16 +29,7 @@ constexpr int kWarmUp = 10;
 constexpr long kRssToleranceKib = rssTolerance(4 * 1024);
 
 
-QApplication& app() {
-    static int argc = 1;
-    static char name[] = "qtest_browser_load";
-    static char* argv[] = {name, nullptr};
-    static QApplication* a = [] {
-        if (qgetenv("QT_QPA_PLATFORM").isEmpty()) qputenv("QT_QPA_PLATFORM", "offscreen");
-        return new QApplication(argc, argv);
-    }();
-    return *a;
-}
+QApplication& app() { return pwtest::qtApp(); }
 
 // Messages recorded (there should be none), the desktop's file types for
 // the icons, and the real browser window behind the control's launch.

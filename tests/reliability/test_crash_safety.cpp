@@ -123,19 +123,53 @@ protected:
 
     std::mt19937 rng{kSeed};
 
+    using Files = std::map<std::string, std::string>;
+
+    // Kills packwell `args` at random moments, kRuns times: `prepare(i)` sets
+    // the scene, the originals stay as they were, `afterKill(after)` judges
+    // what the killed run left, files left beside `produced` count as
+    // temporaries, and a run to the end then succeeds and passes
+    // `afterAgain(i)`.
+    void killRuns(const std::string& what, const std::string& promise, const std::vector<std::string>& args,
+                  milliseconds length, const std::set<std::string>& produced, const std::function<void(int)>& prepare,
+                  const std::function<void(const Files&)>& afterKill, const std::function<void(int)>& afterAgain) {
+        Tally t("Crash safety", what, std::to_string(kRuns) + " kill -9 at random moments", promise);
+        int kills = 0, leaving = 0;
+        for (int i = 0; i < kRuns; ++i) {
+            SCOPED_TRACE(i);
+            if (prepare) prepare(i);
+            t.begin();
+            const auto before = snapshot();
+            kills += killedRun(packwellProgram(), args, length);
+            const auto after = snapshot();
+            expectOriginalsKept(before, after);
+            afterKill(after);
+            leaving += leftTemporaries(before, after, produced) > 0;
+
+            auto again = runPackwell(args);
+            EXPECT_EQ(again.exitCode, 0) << again.err;
+            afterAgain(i);
+            t.end();
+        }
+        t.note(killNote(kills, leaving));
+        EXPECT_GT(kills, 0);
+    }
+
     // Kills `program args` at random moments while it changes the existing
     // `archive` (put back as it was before each run): the archive is then
     // byte-identical or complete with `expected` entries, nothing else
     // changes, and a later run (from the old archive when `againFromOld`)
     // ends with `expected`. `check(i)` adds checks after run i.
-    void killWhileChanging(Tally& t, const std::string& program, const std::vector<std::string>& args,
-                           const std::string& archive, const std::set<std::string>& expected, bool againFromOld,
+    void killWhileChanging(const std::string& what, const std::string& promise, const std::string& program,
+                           const std::vector<std::string>& args, const std::string& archive,
+                           const std::set<std::string>& expected, bool againFromOld,
                            const std::function<void(int)>& check = {}) {
         const std::string pristine = dir / "pristine.zip.orig";
         fs::copy_file(archive, pristine);
         auto restore = [&] { fs::copy_file(pristine, archive, fs::copy_options::overwrite_existing); };
         const milliseconds length = measure(program, args, restore);
         const std::string name = fs::path(archive).filename().string();
+        Tally t("Crash safety", what, std::to_string(kRuns) + " kill -9 at random moments", promise);
         int kills = 0, leaving = 0;
         for (int i = 0; i < kRuns; ++i) {
             SCOPED_TRACE(i);
@@ -173,30 +207,19 @@ TEST_F(CrashSafety, ZipKilledLeavesNoArchiveOrACompleteOne) {
     const std::vector<std::string> args{"zip-folder", archive, dir / "tree", "*.*", "--keep-folder"};
     const milliseconds length = measure(packwellProgram(), args, [&] { fs::remove(archive); });
     fs::remove(archive);
-    Tally t("Crash safety", "zip (new archive)", std::to_string(kRuns) + " kill -9 at random moments",
-            "files zipped intact; archive absent or complete; next run works, stores no temporary");
-    int kills = 0, leaving = 0;
-    for (int i = 0; i < kRuns; ++i) {
-        SCOPED_TRACE(i);
-        t.begin();
-        const auto before = snapshot();
-        kills += killedRun(packwellProgram(), args, length);
-        const auto after = snapshot();
-        expectOriginalsKept(before, after);
-        if (fs::exists(archive)) {
-            EXPECT_EQ(entries(archive), kTree);
-        }
-        leaving += leftTemporaries(before, after, {"tree/backup.zip"}) > 0;
-
-        auto again = runPackwell(args);
-        EXPECT_EQ(again.exitCode, 0) << again.err;
-        EXPECT_EQ(entries(archive), kTree) << "a temporary was stored, or an entry is missing";
-        if (i % 5 == 0) expectArchiveHolds(archive, kTree, dir / "tree");
-        fs::remove(archive);
-        t.end();
-    }
-    t.note(killNote(kills, leaving));
-    EXPECT_GT(kills, 0);
+    killRuns(
+        "zip (new archive)", "files zipped intact; archive absent or complete; next run works, stores no temporary",
+        args, length, {"tree/backup.zip"}, {},
+        [&](const Files&) {
+            if (fs::exists(archive)) {
+                EXPECT_EQ(entries(archive), kTree);
+            }
+        },
+        [&](int i) {
+            EXPECT_EQ(entries(archive), kTree) << "a temporary was stored, or an entry is missing";
+            if (i % 5 == 0) expectArchiveHolds(archive, kTree, dir / "tree");
+            fs::remove(archive);
+        });
 }
 
 TEST_F(CrashSafety, AddKilledLeavesTheOldArchiveOrTheNewOne) {
@@ -204,10 +227,9 @@ TEST_F(CrashSafety, AddKilledLeavesTheOldArchiveOrTheNewOne) {
     ASSERT_EQ(runPackwell({"zip-folder", archive, dir / "tree", "*.*", "--keep-folder"}).exitCode, 0);
     std::set<std::string> grown = kTree;
     grown.insert("photo.raw");
-    Tally t("Crash safety", "add (existing archive)", std::to_string(kRuns) + " kill -9 at random moments",
-            "archive byte-identical or complete with the new entry; next run works");
-    killWhileChanging(t, packwellProgram(), {"add", archive, dir / "photo.raw"}, archive, grown, false,
-                      [&](int i) {
+    killWhileChanging("add (existing archive)",
+                      "archive byte-identical or complete with the new entry; next run works", packwellProgram(),
+                      {"add", archive, dir / "photo.raw"}, archive, grown, false, [&](int i) {
                           if (i % 5 == 0) expectArchiveHolds(archive, grown, dir / "tree");
                       });
 }
@@ -219,9 +241,9 @@ TEST_F(CrashSafety, DeleteKilledLeavesTheOldArchiveOrTheNewOne) {
     std::set<std::string> shrunk = kTree;
     shrunk.insert("photo.raw");
     shrunk.erase("ledger.txt");
-    Tally t("Crash safety", "delete (cZip.Delete)", std::to_string(kRuns) + " kill -9 at random moments",
-            "archive byte-identical or complete without the entry; next run works");
-    killWhileChanging(t, zipDeleteProgram(), {archive, "ledger.txt"}, archive, shrunk, true);
+    killWhileChanging("delete (cZip.Delete)",
+                      "archive byte-identical or complete without the entry; next run works", zipDeleteProgram(),
+                      {archive, "ledger.txt"}, archive, shrunk, true);
 }
 
 TEST_F(CrashSafety, JoinKilledLeavesNoPartialFile) {
@@ -234,30 +256,19 @@ TEST_F(CrashSafety, JoinKilledLeavesNoPartialFile) {
     const std::vector<std::string> args{"join", dir / "pieces/movie.001"};
     const milliseconds length = measure(packwellProgram(), args, [&] { fs::remove(joined); });
     fs::remove(joined);
-    Tally t("Crash safety", "join", std::to_string(kRuns) + " kill -9 at random moments",
-            "pieces byte-identical; joined file absent or complete; next run works");
-    int kills = 0, leaving = 0;
-    for (int i = 0; i < kRuns; ++i) {
-        SCOPED_TRACE(i);
-        t.begin();
-        const auto before = snapshot();
-        kills += killedRun(packwellProgram(), args, length);
-        const auto after = snapshot();
-        expectOriginalsKept(before, after);
-        if (fs::exists(joined)) {
-            EXPECT_EQ(fingerprint(joined), original) << "a partial joined file";
-        }
-        leaving += leftTemporaries(before, after, {"pieces/movie.avi"}) > 0;
-
-        fs::remove(joined);
-        auto again = runPackwell(args);
-        EXPECT_EQ(again.exitCode, 0) << again.err;
-        EXPECT_EQ(fingerprint(joined), original);
-        fs::remove(joined);
-        t.end();
-    }
-    t.note(killNote(kills, leaving));
-    EXPECT_GT(kills, 0);
+    killRuns(
+        "join", "pieces byte-identical; joined file absent or complete; next run works", args, length,
+        {"pieces/movie.avi"}, {},
+        [&](const Files&) {
+            if (fs::exists(joined)) {
+                EXPECT_EQ(fingerprint(joined), original) << "a partial joined file";
+            }
+            fs::remove(joined);
+        },
+        [&](int) {
+            EXPECT_EQ(fingerprint(joined), original);
+            fs::remove(joined);
+        });
 }
 
 TEST_F(CrashSafety, ExtractKilledLeavesOnlyCompleteFiles) {
@@ -275,34 +286,25 @@ TEST_F(CrashSafety, ExtractKilledLeavesOnlyCompleteFiles) {
     auto sourceOf = [&](const std::string& n) {
         return n == "out/photo.raw" ? dir / "photo.raw" : dir / ("tree/" + n.substr(4));
     };
-    Tally t("Crash safety", "extract (unzip, overwriting)", std::to_string(kRuns) + " kill -9 at random moments",
-            "archive byte-identical; every extracted file complete; next run works");
-    int kills = 0, leaving = 0;
-    for (int i = 0; i < kRuns; ++i) {
-        SCOPED_TRACE(i);
-        // Every other try into an empty folder, the others over the last run's files.
-        if (i % 2 == 1) {
-            for (const auto& n : expected) fs::remove(dir / n);
-        }
-        t.begin();
-        const auto before = snapshot();
-        kills += killedRun(packwellProgram(), args, length);
-        const auto after = snapshot();
-        expectOriginalsKept(before, after);
-        for (const auto& n : expected) {
-            if (after.count(n)) {
-                EXPECT_EQ(after.at(n), fingerprint(sourceOf(n))) << n << " is incomplete";
+    killRuns(
+        "extract (unzip, overwriting)", "archive byte-identical; every extracted file complete; next run works",
+        args, length, expected,
+        [&](int i) {
+            // Every other try into an empty folder, the others over the last run's files.
+            if (i % 2 == 1) {
+                for (const auto& n : expected) fs::remove(dir / n);
             }
-        }
-        leaving += leftTemporaries(before, after, expected) > 0;
-
-        auto again = runPackwell(args);
-        EXPECT_EQ(again.exitCode, 0) << again.err;
-        for (const auto& n : expected) EXPECT_EQ(fingerprint(dir / n), fingerprint(sourceOf(n))) << n;
-        t.end();
-    }
-    t.note(killNote(kills, leaving));
-    EXPECT_GT(kills, 0);
+        },
+        [&](const Files& after) {
+            for (const auto& n : expected) {
+                if (after.count(n)) {
+                    EXPECT_EQ(after.at(n), fingerprint(sourceOf(n))) << n << " is incomplete";
+                }
+            }
+        },
+        [&](int) {
+            for (const auto& n : expected) EXPECT_EQ(fingerprint(dir / n), fingerprint(sourceOf(n))) << n;
+        });
 }
 
 }  // namespace

@@ -25,11 +25,8 @@ TEST_F(SpanFaults, SplitOnAFullDiskReportsAndKeepsTheSource) {
     for (long long budget : {0LL, 100LL, 700LL * 1024, 2LL * 1024 * 1024}) {
         SCOPED_TRACE(budget);
         t.begin();
-        const auto before = snapshot();
-        auto r = runWithWriteBudget({"split", dir / "movie.avi", "720", dir / "pieces"}, budget);
-        expectNumberedFailure(r);
-        const auto after = snapshot();
-        expectOriginalsKept(before, after);
+        const auto [before, after] = failingRun(
+            [&] { return runWithWriteBudget({"split", dir / "movie.avi", "720", dir / "pieces"}, budget); });
         EXPECT_TRUE(strayFiles(before, after, isPiece).empty());
         t.end();
         std::filesystem::remove_all(dir / "pieces");
@@ -46,11 +43,8 @@ TEST_F(SpanFaults, JoinOnAFullDiskLeavesNoPartialFile) {
     for (long long budget : {0LL, 1000LL, 1024LL * 1024, 3LL * 1024 * 1024}) {
         SCOPED_TRACE(budget);
         t.begin();
-        const auto before = snapshot();
-        auto r = runWithWriteBudget({"join", dir / "pieces/movie.001"}, budget);
-        expectNumberedFailure(r);
-        const auto after = snapshot();
-        expectOriginalsKept(before, after);
+        const auto [before, after] =
+            failingRun([&] { return runWithWriteBudget({"join", dir / "pieces/movie.001"}, budget); });
         EXPECT_EQ(after.size(), before.size()) << "a partial or temporary file was left";
         t.end();
     }
@@ -64,11 +58,7 @@ TEST_F(SpanFaults, JoinWhoseRenameFailsLeavesNoTemporaryFile) {
     Tally t("Fault injection", "join", "every rename refused (EIO)",
             "failure reported; pieces byte-identical, no temporary file");
     t.begin();
-    const auto before = snapshot();
-    auto r = runWithRenameFailing({"join", dir / "pieces/movie.001"});
-    expectNumberedFailure(r);
-    const auto after = snapshot();
-    expectOriginalsKept(before, after);
+    const auto [before, after] = failingRun([&] { return runWithRenameFailing({"join", dir / "pieces/movie.001"}); });
     EXPECT_EQ(after.size(), before.size());
     t.end();
 }

@@ -44,6 +44,21 @@ protected:
     }
 
     // No file appeared at all.
+    // Runs packwell `args` under each budget: a numbered failure each time,
+    // and nothing new left behind.
+    void expectCleanFailures(const std::string& what, const std::string& promise,
+                             const std::vector<std::string>& args) {
+        Tally t("Fault injection", what, budgetsText(), promise);
+        for (long long budget : kBudgets) {
+            SCOPED_TRACE(budget);
+            t.begin();
+            const auto before = snapshot();
+            expectNumberedFailure(runWithWriteBudget(args, budget));
+            expectNothingNew(before);
+            t.end();
+        }
+    }
+
     void expectNothingNew(const std::map<std::string, std::string>& before) {
         const auto after = snapshot();
         expectOriginalsKept(before, after);
@@ -67,32 +82,15 @@ protected:
 };
 
 TEST_F(ZipFaults, NewArchiveOnAFullDiskIsNotCreated) {
-    Tally t("Fault injection", "zip (new archive)", budgetsText(), "failure reported; no archive, no temporary file");
-    for (long long budget : kBudgets) {
-        SCOPED_TRACE(budget);
-        t.begin();
-        const auto before = snapshot();
-        auto r = runWithWriteBudget({"zip", dir / "new.zip", dir / "big.bin"}, budget);
-        expectNumberedFailure(r);
-        expectNothingNew(before);
-        t.end();
-    }
+    expectCleanFailures("zip (new archive)", "failure reported; no archive, no temporary file",
+                        {"zip", dir / "new.zip", dir / "big.bin"});
     auto ok = runPackwell({"zip", dir / "new.zip", dir / "big.bin"});
     EXPECT_EQ(ok.exitCode, 0) << ok.err;
 }
 
 TEST_F(ZipFaults, AddOnAFullDiskKeepsTheArchive) {
-    Tally t("Fault injection", "add (existing archive)", budgetsText(),
-            "failure reported; archive byte-identical, no temporary file");
-    for (long long budget : kBudgets) {
-        SCOPED_TRACE(budget);
-        t.begin();
-        const auto before = snapshot();
-        auto r = runWithWriteBudget({"add", dir / "keep.zip", dir / "big.bin"}, budget);
-        expectNumberedFailure(r);
-        expectNothingNew(before);
-        t.end();
-    }
+    expectCleanFailures("add (existing archive)", "failure reported; archive byte-identical, no temporary file",
+                        {"add", dir / "keep.zip", dir / "big.bin"});
 }
 
 TEST_F(ZipFaults, DeleteOnAFullDiskKeepsTheArchive) {

@@ -11,20 +11,14 @@
 #include "errors/Error.h"
 #include "span/ModSpan.h"
 #include "span/SpanFixture.h"
+#include "support/Errors.h"
 
 namespace {
 
 using spantest::SpanTest;
 using ::testing::ElementsAre;
 
-int errorNumberOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const pw::Error& e) {
-        return e.number();
-    }
-    return 0;
-}
+using pwtest::errorNumberOf;
 
 std::int32_t span(const std::string& path, std::int32_t chunk, std::string destination = "") {
     return ModSpan::SpanFile(path, chunk, destination);

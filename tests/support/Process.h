@@ -27,6 +27,14 @@ struct RunOptions {
 // Runs `program` with `args` and waits for it.
 RunResult run(const std::string& program, const std::vector<std::string>& args, const RunOptions& options = {});
 
+// A shell command's exit status (-1 when a signal ended it or it could not
+// start) and what it wrote to its standard output.
+struct ShellResult {
+    int status = -1;
+    std::string out;
+};
+ShellResult shell(const std::string& command);
+
 // The packwell program of this build ($PACKWELL_BIN_DIR/packwell).
 std::string packwellProgram();
 

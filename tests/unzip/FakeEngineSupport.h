@@ -9,6 +9,7 @@
 #include <string>
 
 #include "FakeEngine.h"
+#include "support/Process.h"
 
 namespace pwtest {
 
@@ -19,9 +20,7 @@ public:
         return engine;
     }
     static std::string folder() {
-        const char* bin = std::getenv("PACKWELL_BIN_DIR");
-        if (!bin) throw std::runtime_error("PACKWELL_BIN_DIR is not set");
-        return std::string(bin) + "/../fake-uzengine";
+        return pwtest::binDir() + "/../fake-uzengine";
     }
     void script(const std::string& s) { setScript_(s.c_str()); }
     const FakeUzCall& last() const { return *lastCall_(); }

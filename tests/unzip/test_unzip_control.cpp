@@ -15,6 +15,8 @@
 #include "support/ScriptedPlatform.h"
 #include "support/TempDir.h"
 #include "unzip/cUnzip.h"
+#include "support/Errors.h"
+#include "support/Process.h"
 
 namespace {
 
@@ -25,14 +27,7 @@ std::string listLine(const std::string& path, unsigned size = 1000, unsigned fac
            std::to_string(minute) + "\t32\t" + path + "\tDeflated\t0x1\t0\n";
 }
 
-int errorNumberOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const pw::Error& e) {
-        return e.number();
-    }
-    return 0;
-}
+using pwtest::errorNumberOf;
 
 class ControlUnzipTest : public ::testing::Test {
 protected:
@@ -203,7 +198,7 @@ CliRun packwell(const std::string& args, const std::string& script, const pwtest
     pwtest::writeFile(scriptFile, script);
     std::string cmd = "FAKE_UZ_SCRIPT_FILE='" + scriptFile + "' FAKE_UZ_LOG_FILE='" + (dir / "log.txt") +
                       "' PACKWELL_ENGINE_DIR='" + FakeUnzipEngine::folder() + "' '" +
-                      std::string(std::getenv("PACKWELL_BIN_DIR")) + "/packwell' " + args + " >'" +
+                      pwtest::packwellProgram() + "' " + args + " >'" +
                       (dir / "stdout.txt") + "' 2>'" + (dir / "stderr.txt") + "' </dev/null";
     int rc = std::system(cmd.c_str());
     return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, pwtest::readFile(dir / "stdout.txt"),

@@ -9,17 +9,11 @@
 #include "errors/Error.h"
 #include "platform/OleDate.h"
 #include "unzip/cUnzip.h"
+#include "support/Errors.h"
 
 namespace {
 
-pw::Error errorOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const pw::Error& e) {
-        return e;
-    }
-    return pw::Error(0, "", "no error");
-}
+using pwtest::errorOf;
 
 // Sends one listing line to `u` through the engine's listing callback.
 struct Lister {

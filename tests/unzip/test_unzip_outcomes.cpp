@@ -13,24 +13,17 @@
 #include "support/ScriptedPlatform.h"
 #include "support/TempDir.h"
 #include "unzip/cUnzip.h"
+#include "support/Process.h"
+#include "RealArchive.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string python() { return fs::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3"; }
+using pwtest::python;
+using pwtest::sh;
 
-int sh(const std::string& cmd) {
-    int rc = std::system(cmd.c_str());
-    return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-}
-
-void pyZip(const std::string& archive, const std::string& body) {
-    pwtest::TempDir t;
-    pwtest::writeFile(t / "mk.py", "import zipfile, sys\nz = zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_STORED)\n" +
-                                       body + "\nz.close()\n");
-    ASSERT_EQ(sh(python() + " '" + (t / "mk.py") + "' '" + archive + "'"), 0);
-}
+void pyZip(const std::string& archive, const std::string& body) { pwtest::pyZip(archive, body, "ZIP_STORED"); }
 
 // Flips one byte of `path` at `offset`.
 void damage(const std::string& path, std::size_t offset) {
@@ -42,19 +35,9 @@ void damage(const std::string& path, std::size_t offset) {
 
 std::size_t kinds(const pw::OutcomeList& o, pw::Outcome k) { return o.count(k); }
 
-class Outcomes : public ::testing::Test {
+class Outcomes : public pwtest::RealArchiveTest {
 protected:
-    void SetUp() override {
-        unsetenv("PACKWELL_ENGINE_DIR");
-        out = dir / "out";
-        fs::create_directories(out);
-        archive = dir / "a.zip";
-    }
     std::string lastMessage() const { return ui.messages.empty() ? std::string() : ui.messages.back().text; }
-    pwtest::TempDir dir;
-    std::string archive, out;
-    pw::ScriptedPlatform ui;
-    pw::ScopedPlatform scope{ui};
     ctlPackwell c;
 };
 
@@ -184,7 +167,7 @@ struct CliRun {
 };
 
 CliRun packwell(const std::string& args, const pwtest::TempDir& dir) {
-    std::string cmd = "'" + std::string(std::getenv("PACKWELL_BIN_DIR")) + "/packwell' " + args + " >/dev/null 2>'" +
+    std::string cmd = "'" + pwtest::packwellProgram() + "' " + args + " >/dev/null 2>'" +
                       (dir / "stderr.txt") + "' </dev/null";
     int rc = std::system(cmd.c_str());
     return {WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, pwtest::readFile(dir / "stderr.txt")};

@@ -179,6 +179,23 @@ TEST_F(UnzipRunTest, TheObjectIsHeldWhileItsRunLasts) {
     EXPECT_EQ(mUnzip::CurrentObject(), nullptr);
 }
 
+TEST_F(UnzipRunTest, TheObjectIsKeptUntilTheNextRunAndLetGoByAFailedOne) {
+    std::weak_ptr<cUnzip> first = u;
+    u->Unzip();
+    u.reset();
+    EXPECT_FALSE(first.expired()) << "kept until the next run starts";
+    auto second = std::make_shared<cUnzip>();
+    second->ZipFile("x.zip");
+    second->Unzip();
+    EXPECT_TRUE(first.expired());
+    std::weak_ptr<cUnzip> watch = second;
+    for (int i = 0; i < 1025; ++i) second->AddDirectoryEntry("f" + std::to_string(i), "", 0, 1, 0, false, 0, "");
+    second->FileSelected(1, false);  // 1024 names: one too many
+    EXPECT_THROW(second->Unzip(), pw::Error);
+    second.reset();
+    EXPECT_TRUE(watch.expired()) << "a failed run lets its object go";
+}
+
 TEST_F(UnzipRunTest, ARunFromAHandlerGivesTheOuterRunItsObjectBack) {
     auto inner = std::make_shared<cUnzip>();
     inner->ZipFile("inner.zip");

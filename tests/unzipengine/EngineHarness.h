@@ -186,4 +186,14 @@ inline std::vector<std::string> leftovers(const std::string& dir) {
     return out;
 }
 
+// A test with its own scratch folder `d()` and an extract folder `out()`
+// inside it.
+class ScratchTest : public ::testing::Test {
+protected:
+    pwtest::TempDir tmp;
+    std::string d() const { return tmp.path().string(); }
+    std::string out() const { return d() + "/out"; }
+    std::string o(const std::string& rel) const { return out() + "/" + rel; }
+};
+
 }  // namespace uztest

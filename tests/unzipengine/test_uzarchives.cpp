@@ -10,11 +10,8 @@ using namespace uztest;
 
 namespace {
 
-class UzArchives : public ::testing::Test {
+class UzArchives : public ScratchTest {
 protected:
-    pwtest::TempDir tmp;
-    std::string d() const { return tmp.path().string(); }
-    std::string out() const { return d() + "/out"; }
     std::vector<std::string> listedPaths(const std::string& archive) {
         Harness h;
         EXPECT_EQ(h.list(archive), PK_OK) << h.allPrints();

@@ -7,11 +7,8 @@ using namespace uztest;
 
 namespace {
 
-class UzExtract : public ::testing::Test {
+class UzExtract : public ScratchTest {
 protected:
-    pwtest::TempDir tmp;
-    std::string d() const { return tmp.path().string(); }
-    std::string out() const { return d() + "/out"; }
     std::string zipOf() const { return d() + "/t.zip"; }
 
     // t.zip: a.txt, docs/readme.txt, docs/Sub/C.TXT, docs/ (folder), "my file.txt".
@@ -23,7 +20,6 @@ protected:
         pwtest::writeFile(d() + "/src/my file.txt", "spaces\n");
         sh(d() + "/src", "zip -q -r ../t.zip a.txt docs 'my file.txt'");
     }
-    std::string o(const std::string& rel) const { return out() + "/" + rel; }
 };
 
 TEST_F(UzExtract, WholeArchiveWithFolderNamesAndInfoZipLines) {

@@ -7,11 +7,8 @@ using namespace uztest;
 
 namespace {
 
-class UzMethods : public ::testing::Test {
+class UzMethods : public ScratchTest {
 protected:
-    pwtest::TempDir tmp;
-    std::string d() const { return tmp.path().string(); }
-    std::string out() const { return d() + "/out"; }
 
     // Four files of 1.3 MB together, so the entries are decoded in parallel:
     // repeats at distances beyond deflate's 32 KiB, long runs, text.

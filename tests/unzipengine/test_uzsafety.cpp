@@ -8,12 +8,8 @@ using namespace uztest;
 
 namespace {
 
-class UzSafety : public ::testing::Test {
+class UzSafety : public ScratchTest {
 protected:
-    pwtest::TempDir tmp;
-    std::string d() const { return tmp.path().string(); }
-    std::string out() const { return d() + "/out"; }
-    std::string o(const std::string& rel) const { return out() + "/" + rel; }
     // Every path under d() outside out/ and the archives we made.
     std::vector<std::string> strays() const {
         std::vector<std::string> v;

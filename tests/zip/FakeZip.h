@@ -14,6 +14,7 @@
 
 #include "errors/Error.h"
 #include "fake/FakeZipEngine.h"
+#include "support/Errors.h"
 
 namespace pwtest {
 
@@ -42,14 +43,5 @@ protected:
 private:
     std::filesystem::path saved_;
 };
-
-inline int errorNumberOf(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const pw::Error& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 }  // namespace pwtest

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "support/TempDir.h"
+#include "support/Process.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ protected:
         std::string log = dir / "engine.log", err = dir / "stderr.txt";
         std::remove(log.c_str());
         std::string cmd = "cd '" + dir.path().string() + "' && FAKE_ZIP_LOG='" + log + "' FAKE_ZIP_SCRIPT='" + script +
-                          "' '" + std::getenv("PACKWELL_BIN_DIR") + "/packwell' " + args + " </dev/null >/dev/null 2>'" +
+                          "' '" + pwtest::packwellProgram() + "' " + args + " </dev/null >/dev/null 2>'" +
                           err + "'";
         int raw = std::system(cmd.c_str());
         Outcome o;

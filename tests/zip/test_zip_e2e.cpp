@@ -11,22 +11,17 @@
 #include "support/ScriptedPlatform.h"
 #include "support/TempDir.h"
 #include "zip/cZip.h"
+#include "support/Process.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Texts = std::vector<std::string>;
 
-// Runs a shell command; its exit status and standard output.
+// Runs a shell command; its exit status and output (standard error joined).
 std::pair<int, std::string> shell(const std::string& cmd) {
-    std::string out;
-    FILE* p = popen((cmd + " 2>&1").c_str(), "r");
-    if (!p) return {-1, ""};
-    char buf[4096];
-    std::size_t n;
-    while ((n = fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    int raw = pclose(p);
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, out};
+    pwtest::ShellResult r = pwtest::shell(cmd + " 2>&1");
+    return {r.status, std::move(r.out)};
 }
 
 bool haveTool(const std::string& tool) { return shell("command -v " + tool).first == 0; }
@@ -214,8 +209,7 @@ TEST_F(ZipEndToEnd, EncryptedWithAPasswordAndRefusedWithout) {
 
 TEST_F(ZipEndToEnd, CommandLineEncryptsWithTraditionalEncryptionOnRequest) {
     pwtest::writeFile(dir / "pw.txt", "s3cret\n");
-    std::string bin = std::getenv("PACKWELL_BIN_DIR");
-    auto [rc, out] = shell("'" + bin + "/packwell' zip '" + zip + "' '" + tree + "/one.txt' --zipcrypto --password-file '" +
+    auto [rc, out] = shell("'" + pwtest::packwellProgram() + "' zip '" + zip + "' '" + tree + "/one.txt' --zipcrypto --password-file '" +
                            (dir / "pw.txt") + "' </dev/null");
     ASSERT_EQ(rc, 0) << out;
     // Info-ZIP unzip reads traditional encryption (not AES).

@@ -17,6 +17,7 @@
 
 #include "brixzip1.h"
 #include "support/TempDir.h"
+#include "support/Process.h"
 
 namespace zetest {
 
@@ -85,22 +86,10 @@ inline Result runEngine(const std::string& archive, const std::vector<std::strin
     return runEngine(archive, names, opt, calls);
 }
 
-struct Shell {
-    int status;
-    std::string out;
-};
+using Shell = pwtest::ShellResult;
 
-inline Shell sh(const std::string& cmd) {
-    Shell r{-1, {}};
-    FILE* p = ::popen((cmd + " 2>&1").c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    int st = ::pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
-}
+// Runs a shell command with its standard error joined to its output.
+inline Shell sh(const std::string& cmd) { return pwtest::shell(cmd + " 2>&1"); }
 
 inline std::string q(const std::string& s) {
     std::string r = "'";

@@ -21,9 +21,9 @@
 #include <thread>
 #include <vector>
 
-#include "Lock.h"
-#include "Pack.h"
-#include "Scan.h"
+#include "ZpLock.h"
+#include "ZpPack.h"
+#include "ZpScan.h"
 
 #define BRIXZIP_EXPORT extern "C" __attribute__((visibility("default")))
 

@@ -1,4 +1,4 @@
-#include "Pack.h"
+#include "ZpPack.h"
 
 #include <fcntl.h>
 #include <libdeflate.h>

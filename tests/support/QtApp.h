@@ -1,4 +1,4 @@
-// The one QApplication of a Qt test executable (offscreen through CTest),
+// The one QApplication of a Qt test executable,
 // and a way to act on the modal window that a call is about to show.
 #pragma once
 
@@ -9,12 +9,19 @@
 
 namespace pwtest {
 
-inline QApplication& qtApp() {
+// Offscreen unless QT_QPA_PLATFORM names a platform; `beforeStart`, given
+// by the first call, runs once just before the application is made (for
+// environment that must be set before anything reads it).
+inline QApplication& qtApp(const std::function<void()>& beforeStart = {}) {
     static int argc = 1;
     static char arg0[] = "packwell-qtest";
     static char* argv[] = {arg0, nullptr};
     // Never destroyed: widgets of failed tests may outlive the tests.
-    static QApplication* app = new QApplication(argc, argv);
+    static QApplication* app = [&] {
+        if (qgetenv("QT_QPA_PLATFORM").isEmpty()) qputenv("QT_QPA_PLATFORM", "offscreen");
+        if (beforeStart) beforeStart();
+        return new QApplication(argc, argv);
+    }();
     return *app;
 }
 

@@ -1,4 +1,4 @@
-#include "Scan.h"
+#include "ZpScan.h"
 
 #include "brixoutcome.h"
 

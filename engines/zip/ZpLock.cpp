@@ -1,4 +1,4 @@
-#include "Lock.h"
+#include "ZpLock.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

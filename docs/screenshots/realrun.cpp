@@ -6,18 +6,22 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QScrollBar>
 #include <QProcess>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScreen>
 #include <QThread>
 #include <QTimer>
 #include <QTreeView>
+#include <QWidget>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <string>
 
 #include "browser/qt/frmExtractTo.h"
@@ -30,58 +34,105 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-void settle(int rounds = 10) {
+// Letting the event loop run, saving pictures, finding windows, and the
+// scratch folder, sample archive and browser window of the run.
+namespace shots {
+
+// Runs pending events `rounds` times, 20 ms apart.
+inline void settle(int rounds = 10) {
     for (int i = 0; i < rounds; ++i) {
         QApplication::processEvents();
         QThread::msleep(20);
     }
 }
-void save(QWidget* w, const fs::path& file) {
+
+// Saves the window's own drawing (no frame) and says where it went.
+inline void save(QWidget* w, const std::filesystem::path& file) {
     settle(3);
-    QPixmap shot = w->grab();
+    const QPixmap shot = w->grab();
     if (!shot.save(QString::fromStdString(file.string()))) std::fprintf(stderr, "could not save %s\n", file.c_str());
     else std::printf("%s (%dx%d)\n", file.c_str(), shot.width(), shot.height());
 }
+
+// Saves what the screen shows.
+inline void saveScreen(const std::filesystem::path& file) {
+    settle(5);
+    QGuiApplication::primaryScreen()->grabWindow(0).save(QString::fromStdString(file.string()));
+    std::printf("%s\n", file.c_str());
+}
+
+// The first visible top-level window of type T, or nullptr.
 template <class T>
 T* findVisible() {
     for (QWidget* t : QApplication::topLevelWidgets())
         if (auto* d = dynamic_cast<T*>(t); d && d->isVisible()) return d;
     return nullptr;
 }
-}  // namespace
 
-int main(int argc, char** argv) {
+// The output folder (first argument, made absolute); false after printing
+// the usage when there is none.
+inline bool outputFolder(int argc, char** argv, std::filesystem::path& out) {
     if (argc < 2) {
         std::fprintf(stderr, "usage: %s OUTPUT_FOLDER\n", argv[0]);
-        return 2;
+        return false;
     }
-    const fs::path out = fs::absolute(argv[1]);
-    fs::create_directories(out);
-    const fs::path scratch = fs::temp_directory_path() / "packwell-realrun";
-    fs::remove_all(scratch);
-    fs::create_directories(scratch / "registry");
-    fs::create_directories(scratch / "Extracted");
+    out = std::filesystem::absolute(argv[1]);
+    return true;
+}
+
+// A fresh scratch folder below the temporary folder with the given
+// subfolders, its registry folder made the process's registry.
+inline std::filesystem::path scratchFolder(const char* name, std::initializer_list<const char*> subfolders) {
+    const std::filesystem::path scratch = std::filesystem::temp_directory_path() / name;
+    std::filesystem::remove_all(scratch);
+    std::filesystem::create_directories(scratch / "registry");
+    for (const char* sub : subfolders) std::filesystem::create_directories(scratch / sub);
     setenv("PACKWELL_REGISTRY_DIR", (scratch / "registry").c_str(), 1);
+    return scratch;
+}
+
+// The sample project archive the pictures show (each entry its name
+// `repeats` times), with `moreNames` (Python list items) after the usual ones.
+inline bool makeSampleArchive(const std::string& archive, int repeats, const std::string& moreNames = "") {
+    const std::string make = "python3 -c \"import zipfile\n"
+                             "with zipfile.ZipFile('" + archive + "','w',zipfile.ZIP_DEFLATED) as z:\n"
+                             "  for n in ['README.txt','docs/manual.pdf','docs/notes.doc','src/main.c','src/main.h',"
+                             "'images/logo.png','images/photo.jpg','music/theme.mp3','site/index.html','data/table.csv',"
+                             "'tools/setup.exe','archive/old.zip'" + moreNames + "]:\n"
+                             "    z.writestr(n, n*" + std::to_string(repeats) + ")\n\"";
+    return std::system(make.c_str()) == 0;
+}
+
+// Opens `archive` in the browser window through the control, with the
+// pictures' captions; the window, or nullptr.
+inline frmUnzip* openBrowser(ctlPackwell& control, const std::string& archive) {
+    pw::qt::ensureQtPlatform();
+    control.formUnzipCaption("Packwell - Archive Browser");
+    control.formExtractCaption("Extract To");
+    control.ListZipContent(archive);
+    return static_cast<frmUnzip*>(pw::librarySettings().newestBrowserWindow);
+}
+
+}  // namespace shots
+
+using shots::findVisible;
+using shots::save;
+using shots::settle;
+
+int main(int argc, char** argv) {
+    fs::path out;
+    if (!shots::outputFolder(argc, argv, out)) return 2;
+    fs::create_directories(out);
+    const fs::path scratch = shots::scratchFolder("packwell-realrun", {"Extracted"});
     const std::string archive = (scratch / "project.zip").string();
-    std::string make = "python3 -c \"import zipfile\n"
-                       "with zipfile.ZipFile('" + archive + "','w',zipfile.ZIP_DEFLATED) as z:\n"
-                       "  for n in ['README.txt','docs/manual.pdf','docs/notes.doc','src/main.c','src/main.h',"
-                       "'images/logo.png','images/photo.jpg','music/theme.mp3','site/index.html','data/table.csv',"
-                       "'tools/setup.exe','archive/old.zip','a-rather-long-file-name-for-the-first-column.txt']:\n"
-                       "    z.writestr(n, n*4000)\n\"";
-    if (std::system(make.c_str()) != 0) return 1;
+    if (!shots::makeSampleArchive(archive, 4000, ",'a-rather-long-file-name-for-the-first-column.txt'")) return 1;
     // One file already there: the overwrite prompt must ask about it.
     std::ofstream(scratch / "Extracted" / "README.txt") << "old";
 
     QApplication app(argc, argv);
-    pw::qt::ensureQtPlatform();
     ctlPackwell control;
-    control.formUnzipCaption("Packwell - Archive Browser");
-    control.formExtractCaption("Extract To");
     control.formOverwriteCaption("Overwrite?");
-    control.ListZipContent(archive);
-    auto* w = static_cast<frmUnzip*>(pw::librarySettings().newestBrowserWindow);
+    frmUnzip* w = shots::openBrowser(control, archive);
     if (!w) return 1;
     settle();
     save(w, out / "1-opened.png");
