@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "control/Variant.h"
+#include "platform/Variant.h"
 
 class QGroupBox;
 class QListWidget;

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/Export.h"
-#include "control/Variant.h"
+#include "platform/Variant.h"
 
 class ctlPackwell;
 

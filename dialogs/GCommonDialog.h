@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "control/Variant.h"
+#include "platform/Variant.h"
 #include "platform/Platform.h"
 
 // The object that receives a hooked dialog's notifications (DialogHook).

@@ -1,4 +1,4 @@
-// What the system's two variants share: the dispatch's (control/Variant.h)
+// What the system's two variants share: the dispatch's (platform/Variant.h)
 // and the registry's (registry/RegVariant.h). They stay two types because
 // they carry different things with different coercions (listing records and
 // dates for hosts; byte arrays, 16-bit integers and True as -1 for registry

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "browser/qt/ICaptureBF.h"
-#include "control/Variant.h"
+#include "platform/Variant.h"
 
 class QCheckBox;
 class QComboBox;

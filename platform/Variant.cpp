@@ -1,4 +1,4 @@
-#include "control/Variant.h"
+#include "platform/Variant.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -10,7 +10,7 @@
 #include "platform/Export.h"
 #include "platform/VariantOf.h"
 
-#include "control/ctlListing.h"
+#include "platform/ctlListing.h"
 
 namespace pw {
 
