@@ -262,39 +262,42 @@ bool prepareAnswers(Context& ctx, const UnzipOptions& o, std::string& password) 
     return true;
 }
 
-void runUnzip(Context& ctx, const UnzipOptions& o) {
+// Gets the options' answers ready, runs one member of the control, then
+// prints its entries' outcomes; the member's result is the exit status.
+template <class Member, class Outcomes>
+void runWithAnswers(Context& ctx, const UnzipOptions& o, Member member, Outcomes outcomes) {
     std::string password;
     if (!prepareAnswers(ctx, o, password)) {
         ctx.exitCode = kFailed;
         return;
     }
     bool ok = false;
-    trapFailures([&] {
-        ctlPackwell& c = ctx.control();
-        c.UnzipPassword(password);
-        c.UnzipFolderNames(o.folderNames);
-        c.UnzipEntries(o.entries);
-        c.unzipOptions(o.members);
-        ok = c.UnzipDirectly(o.archive, o.folder, o.prompt);
-    });
-    reportFailures(ctx.control().UnzipOutcomes());
+    trapFailures([&] { ok = member(ctx.control(), password); });
+    reportFailures(outcomes(ctx.control()));
     ctx.result(ok);
 }
 
+void runUnzip(Context& ctx, const UnzipOptions& o) {
+    runWithAnswers(
+        ctx, o,
+        [&](ctlPackwell& c, const std::string& password) {
+            c.UnzipPassword(password);
+            c.UnzipFolderNames(o.folderNames);
+            c.UnzipEntries(o.entries);
+            c.unzipOptions(o.members);
+            return c.UnzipDirectly(o.archive, o.folder, o.prompt);
+        },
+        [](ctlPackwell& c) -> const pw::OutcomeList& { return c.UnzipOutcomes(); });
+}
+
 void runTest(Context& ctx, const UnzipOptions& o) {
-    std::string password;
-    if (!prepareAnswers(ctx, o, password)) {
-        ctx.exitCode = kFailed;
-        return;
-    }
-    bool ok = false;
-    trapFailures([&] {
-        ctlPackwell& c = ctx.control();
-        c.UnzipPassword(password);
-        ok = c.TestZipFile(o.archive);
-    });
-    reportFailures(ctx.control().TestOutcomes());
-    ctx.result(ok);
+    runWithAnswers(
+        ctx, o,
+        [&](ctlPackwell& c, const std::string& password) {
+            c.UnzipPassword(password);
+            return c.TestZipFile(o.archive);
+        },
+        [](ctlPackwell& c) -> const pw::OutcomeList& { return c.TestOutcomes(); });
 }
 
 }  // namespace

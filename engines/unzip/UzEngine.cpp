@@ -568,9 +568,7 @@ private:
         }
         std::string reason;
         if (!createTemp(dir, it.mode, r.temp, reason)) {
-            r.decode.outcome = Outcome::WriteError;
-            r.decode.err = errno;
-            r.decode.reason = reason;
+            writeFailed(r, errno, reason);
             return r;
         }
         FileSink sink(r.temp.fd, opts_.naflag != 0);
@@ -604,11 +602,15 @@ private:
             return r;
         }
         std::string reason;
-        if (!createTempLink(dir, r.linkTarget, r.temp, reason)) {
-            r.decode.outcome = Outcome::WriteError;
-            r.decode.reason = reason;
-            r.decode.err = errno;
-        }
+        if (!createTempLink(dir, r.linkTarget, r.temp, reason)) return writeFailed(r, errno, reason);
+        return r;
+    }
+
+    // What could not be created in the output folder, with the system's error.
+    static JobResult& writeFailed(JobResult& r, int err, const std::string& reason) {
+        r.decode.outcome = Outcome::WriteError;
+        r.decode.err = err;
+        r.decode.reason = reason;
         return r;
     }
 

@@ -60,8 +60,8 @@ if args and args[0] == "--tree":
             rel = os.path.relpath(os.path.join(dirpath, f), plain_dir)
             entries.append((rel, os.path.join(plain_dir, rel), os.path.join(packed_dir, rel) + suffix))
 else:
-    for spec in args:
-        name, files = spec.split("=", 1)
+    for arg in args:
+        name, files = arg.split("=", 1)
         entries.append((name, *files.rsplit(":", 1)))
 body, central = bytearray(), bytearray()
 for name, plain_path, packed_path in entries:
