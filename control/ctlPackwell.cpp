@@ -4,6 +4,7 @@
 
 #include "errors/Error.h"
 #include "platform/LibrarySettings.h"
+#include "platform/OleDate.h"
 #include "unzip/cUnzip.h"
 #include "zip/cZip.h"
 
@@ -60,35 +61,36 @@ void ctlPackwell::formPasswordCaption(const std::string& value) {
     pw::librarySettings().formPasswordCaption = value;
 }
 
+const cUnzip& ctlPackwell::listed(std::int32_t nIndex) const {
+    if (nIndex < 1 || nIndex > m_lListCount || !m_listing) pw::raise(pw::kSubscriptOutOfRange);
+    return *m_listing;
+}
+
 ctlListing ctlPackwell::getListFiles(std::int32_t nIndex) const {
-    if (nIndex < 1 || nIndex > m_lListCount || static_cast<std::size_t>(nIndex) > m_aListing.size())
-        pw::raise(pw::kSubscriptOutOfRange);
-    return m_aListing[static_cast<std::size_t>(nIndex - 1)];
+    const cUnzip& u = listed(nIndex);
+    ctlListing r;
+    r.FileName = u.FileName(nIndex);
+    r.FileSize = u.FileSize(nIndex);
+    r.FilePackedSize = u.FilePackedSize(nIndex);
+    r.FileDirectory = u.FileDirectory(nIndex);
+    // As the user sees it in the short date and time formats: no seconds.
+    const pw::DateParts p = pw::splitOleDate(u.FileDate(nIndex));
+    r.FileDate = pw::makeOleDate(p.year, p.month, p.day, p.hour, p.minute, 0);
+    r.FileCompressionRatio = u.FileCompressionRatio(nIndex);
+    return r;
 }
 
-const ctlPackwell::TrueSizes& ctlPackwell::listingSizes(std::int32_t nIndex) const {
-    if (nIndex < 1 || nIndex > m_lListCount || static_cast<std::size_t>(nIndex) > m_aListingSizes.size())
-        pw::raise(pw::kSubscriptOutOfRange);
-    return m_aListingSizes[static_cast<std::size_t>(nIndex - 1)];
+std::uint64_t ctlPackwell::getListFileSize64(std::int32_t nIndex) const { return listed(nIndex).FileSize64(nIndex); }
+std::uint64_t ctlPackwell::getListFilePackedSize64(std::int32_t nIndex) const {
+    return listed(nIndex).FilePackedSize64(nIndex);
 }
-
-std::uint64_t ctlPackwell::getListFileSize64(std::int32_t nIndex) const { return listingSizes(nIndex).size; }
-std::uint64_t ctlPackwell::getListFilePackedSize64(std::int32_t nIndex) const { return listingSizes(nIndex).packed; }
-
-// The details vector is filled with the table, so the sizes' index check
-// covers it too.
 std::string ctlPackwell::getListFileMethod(std::int32_t nIndex) const {
-    listingSizes(nIndex);
-    return m_aListingDetails.at(static_cast<std::size_t>(nIndex - 1)).method;
+    return listed(nIndex).FileCompressionMethod(nIndex);
 }
 std::uint32_t ctlPackwell::getListFileCRC(std::int32_t nIndex) const {
-    listingSizes(nIndex);
-    return m_aListingDetails.at(static_cast<std::size_t>(nIndex - 1)).crc;
+    return static_cast<std::uint32_t>(listed(nIndex).FileCRC(nIndex));
 }
-bool ctlPackwell::getListFileEncrypted(std::int32_t nIndex) const {
-    listingSizes(nIndex);
-    return m_aListingDetails.at(static_cast<std::size_t>(nIndex - 1)).encrypted;
-}
+bool ctlPackwell::getListFileEncrypted(std::int32_t nIndex) const { return listed(nIndex).FileEncrypted(nIndex); }
 
 void ctlPackwell::UserControl_Resize() {
     // Setting our own size resizes us again; the flag stops that second round.

@@ -154,12 +154,11 @@ private:
     std::vector<std::string> m_asUnzipEntries;
     pw::OutcomeList m_unzipOutcomes;
 
-    std::vector<ctlListing> m_aListing;  // index 0 holds record 1
-    struct TrueSizes {
-        std::uint64_t size = 0, packed = 0;
-    };
-    std::vector<TrueSizes> m_aListingSizes;  // beside m_aListing, same indexes
-    const TrueSizes& listingSizes(std::int32_t nIndex) const;
+    // The listing table: the directory of the last archive listed, read
+    // from the object that listed it (kept for that alone, never handed out),
+    // so the entries are held once.
+    std::shared_ptr<const cUnzip> m_listing;
+    const cUnzip& listed(std::int32_t nIndex) const;  // error 9 unless 1 to ListCount
     std::int32_t m_lListCount = 0;
 
     bool m_bResizing = false;
@@ -222,11 +221,5 @@ private:
     ZipOptions m_zipOptions;
     UnzipOptions m_unzipOptions;
     pw::OutcomeList m_testOutcomes;
-    struct ListingDetails {
-        std::string method;
-        std::uint32_t crc = 0;
-        bool encrypted = false;
-    };
-    std::vector<ListingDetails> m_aListingDetails;  // beside m_aListing, same indexes
     // ===== End of the command-line host additions =====
 };

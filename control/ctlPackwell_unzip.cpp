@@ -10,17 +10,6 @@
 #include "platform/Text.h"
 #include "unzip/cUnzip.h"
 
-namespace {
-
-// The date as the user sees it in the short date and short time formats:
-// date, hours and minutes, no seconds.
-double toTheMinute(double date) {
-    pw::DateParts p = pw::splitOleDate(date);
-    return pw::makeOleDate(p.year, p.month, p.day, p.hour, p.minute, 0);
-}
-
-}  // namespace
-
 bool ctlPackwell::ListFilesFromZip(const std::string& zip_path_name_file) {
     if (!pw::isRegularFile(zip_path_name_file)) {
         pw::platform().messageBox("Unable to locate " + zip_path_name_file);
@@ -32,9 +21,7 @@ bool ctlPackwell::ListFilesFromZip(const std::string& zip_path_name_file) {
     std::int32_t n = unzip->FileCount();
 
     if (n == 0) {
-        m_aListing.clear();
-        m_aListingSizes.clear();
-        m_aListingDetails.clear();
+        m_listing.reset();
         m_lListCount = 0;
         // An unreadable archive lists nothing, as an empty one does; say why.
         if (unzip->LastResult() > PK_WARN) {
@@ -44,27 +31,10 @@ bool ctlPackwell::ListFilesFromZip(const std::string& zip_path_name_file) {
         return false;
     }
 
-    // Built aside, so a failure while reading the entries leaves the table
-    // as it was.
-    std::vector<ctlListing> table(static_cast<std::size_t>(n));
-    std::vector<TrueSizes> sizes(static_cast<std::size_t>(n));
-    std::vector<ListingDetails> details(static_cast<std::size_t>(n));
-    for (std::int32_t i = 1; i <= n; ++i) {
-        ctlListing& r = table[static_cast<std::size_t>(i - 1)];
-        r.FileName = unzip->FileName(i);
-        r.FileSize = unzip->FileSize(i);
-        r.FileDate = toTheMinute(unzip->FileDate(i));
-        r.FilePackedSize = unzip->FilePackedSize(i);
-        r.FileDirectory = unzip->FileDirectory(i);
-        r.FileCompressionRatio = unzip->FileCompressionRatio(i);
-        sizes[static_cast<std::size_t>(i - 1)] = {unzip->FileSize64(i), unzip->FilePackedSize64(i)};
-        details[static_cast<std::size_t>(i - 1)] = {unzip->FileCompressionMethod(i),
-                                                     static_cast<std::uint32_t>(unzip->FileCRC(i)),
-                                                     unzip->FileEncrypted(i)};
-    }
-    m_aListing = std::move(table);
-    m_aListingSizes = std::move(sizes);
-    m_aListingDetails = std::move(details);
+    // Every record's packed size must fit the table's 32-bit field: checked
+    // before the table changes, so a failure leaves it as it was.
+    for (std::int32_t i = 1; i <= n; ++i) unzip->FilePackedSize(i);
+    m_listing = std::move(unzip);
     m_lListCount = n;
     return true;
 }

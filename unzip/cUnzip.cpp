@@ -1,5 +1,6 @@
 #include "unzip/cUnzip.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -99,6 +100,15 @@ void cUnzip::AddDirectoryEntry(const std::string& name, const std::string& folde
     ++m_lCount;
 }
 
+void cUnzip::ReserveEntries(std::uint64_t count) {
+    const auto most = static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max());
+    // Only a hint: without the room, the entries still come one by one.
+    try {
+        m_aEntries.reserve(m_aEntries.size() + static_cast<std::size_t>(std::min(count, most)));
+    } catch (const std::exception&) {
+    }
+}
+
 std::uint32_t cUnzip::folderOf(const std::string& folder) {
     // Entries come folder by folder in most archives.
     if (m_asFolders[m_lLastFolder] == folder) return m_lLastFolder;
@@ -140,9 +150,9 @@ std::int32_t cUnzip::Directory() {
     m_udtRecord.flags.nvflag = 1;
     m_asNotes.clear();
     m_lLastResult = mUnzip::RunUnzip(*this, m_udtRecord, 0, {}, 0, {}, &m_outcomes);
-    // The entries came one by one; what doubling left spare goes before a
-    // host copies the directory.
-    m_aEntries.shrink_to_fit();
+    // Room reserved from the engine's count leaves little spare (its folder
+    // entries); room left by doubling, without a count, is given back.
+    if (m_aEntries.capacity() - m_aEntries.size() > m_aEntries.size() / 8) m_aEntries.shrink_to_fit();
     return 0;
 }
 

@@ -137,6 +137,9 @@ public:
                            std::uint64_t size64, std::uint64_t packed64);
     // The archive path of an entry: `name` when `folder` is empty (or a lone
     // NUL), else folder + "/" + name, with every "\" turned into "/".
+    // Room for the entries a listing is about to bring (the engine's count,
+    // a hint: entries that are folders never arrive).
+    void ReserveEntries(std::uint64_t count);
     static std::string EntryPath(const std::string& folder, const std::string& name);
 
     // The engine's record as the last run left it, and that run's result code.

@@ -24,6 +24,7 @@ namespace {
 // entry.
 struct RunState : pw::binding::RunState<cUnzip> {
     bool havePending64 = false;
+    bool reserved = false;  // room for the listing's entries asked for
     std::uint64_t pendingSize = 0, pendingPacked = 0;
 };
 thread_local RunState t_run;
@@ -110,6 +111,7 @@ std::int32_t RunUnzip(cUnzip& obj, UnzipCommandRecord& record, std::int32_t incl
         dcl.lpszZipFN = record.archivePath ? record.archivePath->c_str() : nullptr;
         dcl.lpszExtractDir = record.extractFolder ? record.extractFolder->c_str() : nullptr;
         t_run.havePending64 = false;
+        t_run.reserved = false;
         std::int32_t result;
         if (wizEx) {
             // The Ex call brings each listed entry's true sizes, and the
@@ -248,6 +250,12 @@ void UnzipListingCallback(std::uint32_t compressedSize, std::uint32_t size, std:
 void UnzipListing64Callback(void* context, const UZLISTING64* entry) {
     (void)context;
     if (!entry || entry->structlen < offsetof(UZLISTING64, size) + sizeof entry->size) return;
+    if (!t_run.reserved && entry->structlen >= offsetof(UZLISTING64, entries) + sizeof entry->entries) {
+        t_run.reserved = true;
+        guarded([&] {
+            if (t_run.object) t_run.object->ReserveEntries(entry->entries);
+        });
+    }
     t_run.havePending64 = true;
     t_run.pendingSize = entry->size;
     t_run.pendingPacked = entry->compressedSize;

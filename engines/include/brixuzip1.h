@@ -150,6 +150,8 @@ typedef struct UZLISTING64 {
     uint64_t compressedSize;  /* bytes of the entry's data in the archive */
     uint64_t size;            /* uncompressed bytes */
     const char* path;         /* the same text as the classic callback's path */
+    uint64_t entries;         /* entries in the archive's directory, the same in
+                                 every call of one listing (room to reserve) */
 } UZLISTING64;
 
 /* Called during a listing, once per entry, just before the classic listing

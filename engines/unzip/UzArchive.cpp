@@ -383,6 +383,9 @@ DirectoryRead readPlainDirectory(const std::string& path, const std::function<vo
     // Checked whole first, so that nothing is given from an archive that
     // then has to be read the other way.
     for (int pass = 0; pass < 2; ++pass) {
+        // Known to be right once the first pass is through: readers may size
+        // their tables by it while the entries come.
+        if (pass == 1) entries = l.entries;
         DirectoryBlocks blocks(fd, l.cdOffset, l.cdSize);
         CentralEntry e;
         for (std::uint64_t k = 0; k < l.entries; ++k) {
@@ -400,7 +403,6 @@ DirectoryRead readPlainDirectory(const std::string& path, const std::function<vo
         }
         if (!blocks.atEnd()) return pass == 0 ? DirectoryRead::NotPlain : DirectoryRead::Damaged;
     }
-    entries = l.entries;
     commentLength = l.commentLength;
     return DirectoryRead::Read;
 }

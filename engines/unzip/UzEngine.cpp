@@ -385,7 +385,8 @@ private:
             const bool encrypted = (st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE;
             const char* method = (st.valid & ZIP_STAT_COMP_METHOD) ? methodName(st.comp_method) : "";
             const std::string name = entryName(za_.get(), static_cast<zip_uint64_t>(i));
-            listOne(totals, comp, size, tm, encrypted, method, name.c_str(), (st.valid & ZIP_STAT_CRC) ? st.crc : 0);
+            listOne(totals, comp, size, tm, encrypted, method, name.c_str(), (st.valid & ZIP_STAT_CRC) ? st.crc : 0,
+                    static_cast<std::uint64_t>(n));
         }
         int len = 0;
         zip_get_archive_comment(za_.get(), &len, 0);
@@ -398,7 +399,7 @@ private:
     };
 
     void listOne(ListTotals& totals, std::uint64_t comp, std::uint64_t size, const std::tm& tm, bool encrypted,
-                 const char* method, const char* name, std::uint32_t crc) {
+                 const char* method, const char* name, std::uint32_t crc, std::uint64_t entries) {
         // The reader derives the packed size as size × factor / 100, so the
         // factor is the packed share in percent, rounded to the nearest.
         std::uint64_t factor = size ? (comp * 200 + size) / (size * 2) : 0;
@@ -406,7 +407,7 @@ private:
         totals.comp += comp;
         totals.size += size;
         if (listing64_) {
-            UZLISTING64 full{sizeof(UZLISTING64), comp, size, name};
+            UZLISTING64 full{sizeof(UZLISTING64), comp, size, name, entries};
             listing64_(context_, &full);
         }
         if (fn_ && fn_->listing)
@@ -443,7 +444,7 @@ private:
             [&](const CentralEntry& e) {
                 name.assign(e.name);
                 listOne(totals, e.compSize, e.size, clock.fields(e.dosDate, e.dosTime), e.encrypted,
-                        methodName(e.method), name.c_str(), e.crc);
+                        methodName(e.method), name.c_str(), e.crc, entries);
             },
             entries, commentLength);
         if (read == DirectoryRead::NotPlain) return false;

@@ -160,11 +160,11 @@ TEST(UnzipDirectory, TrueSizesPairWithTheLineThatFollowsThem) {
     auto u = std::make_shared<cUnzip>();
     {
         Lister l(*u);
-        UZLISTING64 big{sizeof(UZLISTING64), 4400000000u, 5000000000u, "big"};
+        UZLISTING64 big{sizeof(UZLISTING64), 4400000000u, 5000000000u, "big", 1};
         mUnzip::UnzipListing64Callback(nullptr, &big);
         l.line("big", 0xffffffffu, 88);
         l.line("after", 1000, 45);  // no true sizes given: the line's own
-        UZLISTING64 tooShort{4, 1, 2, "x"};
+        UZLISTING64 tooShort{4, 1, 2, "x", 0};
         mUnzip::UnzipListing64Callback(nullptr, &tooShort);
         l.line("x", 1000, 45);
     }
