@@ -362,6 +362,7 @@ bool plainRecord(const unsigned char* h, std::size_t avail, std::uint64_t cdOffs
     }
     if ((needSize || needComp || needOffset || needDisk) && !zip64Read) return false;
     if (!needDisk && disk != 0) return false;
+    out.localHeader = offset;
     return offset + 30 <= cdOffset;
 }
 
@@ -375,6 +376,11 @@ DirectoryRead readPlainDirectory(const std::string& path, const std::function<vo
         int fd;
         ~Closer() { ::close(fd); }
     } closer{fd};
+    return readPlainDirectory(fd, each, entries, commentLength);
+}
+
+DirectoryRead readPlainDirectory(int fd, const std::function<void(const CentralEntry&)>& each,
+                                 std::uint64_t& entries, std::uint16_t& commentLength) {
     struct stat st;
     Layout l;
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !readLayout(fd, static_cast<std::uint64_t>(st.st_size), l) ||

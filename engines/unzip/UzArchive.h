@@ -42,6 +42,7 @@ struct CentralEntry {
     std::uint32_t crc = 0;
     std::uint16_t method = 0, dosDate = 0, dosTime = 0;
     bool encrypted = false;  // traditional encryption
+    std::uint64_t localHeader = 0;  // where its local header starts in the file
 };
 
 enum class DirectoryRead { Read, NotPlain, Damaged };
@@ -56,6 +57,9 @@ enum class DirectoryRead { Read, NotPlain, Damaged };
 // every archive, so both ways see the same entries. Damaged when the file
 // changed between the check and the reading (entries already given stand).
 DirectoryRead readPlainDirectory(const std::string& path, const std::function<void(const CentralEntry&)>& each,
+                                 std::uint64_t& entries, std::uint16_t& commentLength);
+// The same from a descriptor already open on the archive.
+DirectoryRead readPlainDirectory(int fd, const std::function<void(const CentralEntry&)>& each,
                                  std::uint64_t& entries, std::uint16_t& commentLength);
 
 }  // namespace uz

@@ -13,6 +13,8 @@
 #include <zstd.h>
 #include <zstd_errors.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -137,9 +139,28 @@ DecodeResult copyStored(zip_file_t* f, const EntryInfo& e, Output& out) {
     return out.finish();
 }
 
-DecodeResult inflateInMemory(zip_file_t* f, const EntryInfo& e, Output& out) {
+// The buffers of a thread's in-memory decoding: compressed and plain data.
+std::vector<unsigned char>& compBuffer() {
     thread_local std::vector<unsigned char> comp;
+    return comp;
+}
+
+// Inflates `have` compressed bytes at `comp` in one piece.
+DecodeResult inflateBuffer(const unsigned char* comp, std::size_t have, const EntryInfo& e, Output& out) {
     thread_local std::vector<unsigned char> plain;
+    if (plain.size() < e.size) plain.resize(static_cast<std::size_t>(e.size));
+    std::size_t used = 0, actual = 0;
+    auto rc = libdeflate_deflate_decompress_ex(threadDecompressor(), comp, have, plain.data(),
+                                               static_cast<std::size_t>(e.size), &used, &actual);
+    if (rc == LIBDEFLATE_INSUFFICIENT_SPACE)
+        return fail(Outcome::TooBig, "more data than the declared size (damaged or hostile archive)");
+    if (rc != LIBDEFLATE_SUCCESS) return fail(Outcome::BadData, "invalid compressed data");
+    if (!out.put(plain.data(), actual)) return out.problem;
+    return out.finish();
+}
+
+DecodeResult inflateInMemory(zip_file_t* f, const EntryInfo& e, Output& out) {
+    std::vector<unsigned char>& comp = compBuffer();
     // The compressed size bounds what we accept; a few spare bytes show overruns.
     const std::size_t want = static_cast<std::size_t>(e.compSize) + 64;
     if (comp.size() < want) comp.resize(want);
@@ -154,16 +175,59 @@ DecodeResult inflateInMemory(zip_file_t* f, const EntryInfo& e, Output& out) {
         if (n == 0) break;
         have += static_cast<std::size_t>(n);
     }
-    if (plain.size() < e.size) plain.resize(static_cast<std::size_t>(e.size));
-    std::size_t used = 0, actual = 0;
-    auto rc = libdeflate_deflate_decompress_ex(threadDecompressor(), comp.data(), have, plain.data(),
-                                               static_cast<std::size_t>(e.size), &used, &actual);
+    DecodeResult r = inflateBuffer(comp.data(), have, e, out);
     if (comp.size() > kMemBound * 2) std::vector<unsigned char>().swap(comp);
-    if (rc == LIBDEFLATE_INSUFFICIENT_SPACE)
-        return fail(Outcome::TooBig, "more data than the declared size (damaged or hostile archive)");
-    if (rc != LIBDEFLATE_SUCCESS) return fail(Outcome::BadData, "invalid compressed data");
-    if (!out.put(plain.data(), actual)) return out.problem;
-    return out.finish();
+    return r;
+}
+
+// Reads up to `n` bytes at `at`; the count read (short at the file's end),
+// -1 on an error.
+std::int64_t readAt(int fd, std::uint64_t at, unsigned char* buf, std::size_t n) {
+    std::size_t have = 0;
+    while (have < n) {
+        const ssize_t r = ::pread(fd, buf + have, n - have, static_cast<off_t>(at + have));
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) return -1;
+        if (r == 0) break;
+        have += static_cast<std::size_t>(r);
+    }
+    return static_cast<std::int64_t>(have);
+}
+
+std::uint16_t le16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | unsigned{p[1]} << 8); }
+
+// A plain stored or deflated entry read straight from the archive: its
+// local header, name, extra field and data mostly in one pread. False,
+// having written nothing, when the local header is not a plain one that
+// lies where the central directory says, or the data are not all there: libzip
+// then reads the entry and says what is wrong.
+bool decodeDirect(int fd, const EntryInfo& e, Sink& sink, RunLimits& limits, DecodeResult& result) {
+    std::vector<unsigned char>& buf = compBuffer();
+    // The header, then a guess at its name and extra field.
+    constexpr std::size_t kHeader = 30, kGuess = 512;
+    std::size_t want = kHeader + kGuess + static_cast<std::size_t>(e.compSize);
+    if (buf.size() < want) buf.resize(want);
+    const std::int64_t got = readAt(fd, e.localHeader, buf.data(), want);
+    if (got < static_cast<std::int64_t>(kHeader) || std::memcmp(buf.data(), "PK\3\4", 4) != 0) return false;
+    const unsigned flags = le16(buf.data() + 6);
+    if (flags & 0x41) return false;  // encrypted after all
+    const std::size_t start = kHeader + le16(buf.data() + 26) + le16(buf.data() + 28);
+    const std::size_t end = start + static_cast<std::size_t>(e.compSize);
+    if (end > static_cast<std::size_t>(got)) {
+        if (got < static_cast<std::int64_t>(want)) return false;  // the file ends first
+        if (buf.size() < end) buf.resize(end);
+        const std::size_t rest = end - static_cast<std::size_t>(got);
+        if (readAt(fd, e.localHeader + static_cast<std::uint64_t>(got), buf.data() + got, rest) !=
+            static_cast<std::int64_t>(rest))
+            return false;
+    }
+    Output out{e, sink, limits, 0, 0, DecodeResult{}, false};
+    if (e.method == ZIP_CM_DEFLATE) {
+        result = inflateBuffer(buf.data() + start, static_cast<std::size_t>(e.compSize), e, out);
+    } else {
+        result = out.put(buf.data() + start, static_cast<std::size_t>(e.compSize)) ? out.finish() : out.problem;
+    }
+    return true;
 }
 
 DecodeResult inflateStreaming(zip_file_t* f, const EntryInfo& e, Output& out) {
@@ -490,7 +554,13 @@ const char* methodName(std::uint16_t method) {
     }
 }
 
-DecodeResult decodeEntry(zip_t* za, const EntryInfo& e, const std::string* password, Sink& sink, RunLimits& limits) {
+DecodeResult decodeEntry(ArchiveAccess& archive, const EntryInfo& e, const std::string* password, Sink& sink,
+                         RunLimits& limits, int archiveFd) {
+    if (archiveFd >= 0 && e.localHeader != EntryInfo::kNoLocalHeader && e.encryption == ZIP_EM_NONE &&
+        (e.method == ZIP_CM_STORE || e.method == ZIP_CM_DEFLATE) && e.size <= kMemBound && e.compSize <= kMemBound) {
+        DecodeResult r;
+        if (decodeDirect(archiveFd, e, sink, limits, r)) return r;
+    }
     const bool ours = e.method == ZIP_CM_STORE || e.method == ZIP_CM_DEFLATE || e.method == ZIP_CM_BZIP2 ||
                       e.method == ZIP_CM_DEFLATE64 || e.method == ZIP_CM_LZMA || e.method == ZIP_CM_XZ ||
                       e.method == kMethodZstd;
@@ -500,6 +570,9 @@ DecodeResult decodeEntry(zip_t* za, const EntryInfo& e, const std::string* passw
     if (e.encryption != ZIP_EM_NONE && !zip_encryption_method_supported(e.encryption, 0))
         return fail(Outcome::Unsupported, "unsupported encryption method");
     if (e.encryption != ZIP_EM_NONE && !password) return fail(Outcome::NeedPassword, "password needed");
+    std::string openFailure;
+    zip_t* za = archive.zip(openFailure);
+    if (!za) return fail(Outcome::ReadError, openFailure);
     const bool aes = e.encryption != ZIP_EM_NONE && e.encryption != ZIP_EM_TRAD_PKWARE;
     if (aes && e.method == ZIP_CM_STORE && e.size > 0) return readStoredAes(za, e, *password, sink, limits);
     // Our own decompressors work on the raw (decrypted) data; libzip's CRC layer

@@ -22,6 +22,11 @@ struct EntryInfo {
     std::uint16_t encryption = 0; // ZIP_EM_*
     std::uint32_t crc = 0;
     bool checkCrc = true;         // false for AES entries that carry no CRC
+    // Where the entry's local header starts in the archive file, for entries
+    // read without libzip (plain stored or deflated ones); kNoLocalHeader
+    // for the others.
+    std::uint64_t localHeader = kNoLocalHeader;
+    static constexpr std::uint64_t kNoLocalHeader = ~std::uint64_t{0};
 };
 
 enum class Outcome { Ok, NeedPassword, WrongPassword, BadData, Unsupported, TooBig, WriteError, ReadError, Cancelled, Refused };
@@ -49,7 +54,31 @@ struct RunLimits {
 
 const char* methodName(std::uint16_t method);
 
-DecodeResult decodeEntry(zip_t* za, const EntryInfo& e, const std::string* password, Sink& sink, RunLimits& limits);
+// The archive as libzip reads it, for the entries that go through libzip;
+// a worker opens it only when it first needs it.
+class ArchiveAccess {
+public:
+    virtual ~ArchiveAccess() = default;
+    // nullptr, with `reason` set, when it does not open.
+    virtual zip_t* zip(std::string& reason) = 0;
+};
+
+// An archive libzip already has open.
+class OpenZip : public ArchiveAccess {
+public:
+    explicit OpenZip(zip_t* za) : za_(za) {}
+    zip_t* zip(std::string&) override { return za_; }
+
+private:
+    zip_t* za_;
+};
+
+// `archiveFd`, when not -1, is a descriptor open on the archive file: an
+// entry whose local header is known is then read from it with pread, and
+// goes through libzip only when its local header or data are not as the
+// central directory has them (so that libzip reports what is wrong).
+DecodeResult decodeEntry(ArchiveAccess& archive, const EntryInfo& e, const std::string* password, Sink& sink, RunLimits& limits,
+                         int archiveFd = -1);
 
 // Writes to a file, optionally turning CR-LF and lone CR into LF for text.
 class FileSink : public Sink {

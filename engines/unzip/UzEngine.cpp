@@ -183,10 +183,30 @@ struct Job {
     Dir dir;
     std::optional<std::string> password;
 };
-using JobFn = std::function<JobResult(zip_t*, const Job&)>;
+using JobFn = std::function<JobResult(ArchiveAccess&, const Job&)>;
 
-// The decoding threads of one extraction; each opens the archive once for
-// itself. The destructor stops and joins them and throws away what nobody
+// The archive of one worker, opened by libzip when an entry first needs it.
+class WorkerArchive : public ArchiveAccess {
+public:
+    explicit WorkerArchive(const std::string& path) : path_(path) {}
+    zip_t* zip(std::string& reason) override {
+        if (!tried_) {
+            tried_ = true;
+            za_.reset(openArchive(path_, failure_));
+        }
+        if (!za_) reason = failure_.reason;
+        return za_.get();
+    }
+
+private:
+    const std::string& path_;
+    ZipPtr za_;
+    OpenFailure failure_;
+    bool tried_ = false;
+};
+
+// The decoding threads of one extraction; each opens the archive for
+// itself when it first needs libzip. The destructor stops and joins them and throws away what nobody
 // collected, so however the run ends (finished, stopped, or left by an
 // exception) no thread outlives it and no temporary file stays behind.
 class WorkerPool {
@@ -204,20 +224,31 @@ public:
     WorkerPool(const WorkerPool&) = delete;
     WorkerPool& operator=(const WorkerPool&) = delete;
 
-    void submit(Job job) {
+    // Queues a job; the workers see it at the next release().
+    void submit(Job job) { held_.push_back(std::move(job)); }
+
+    // Hands the jobs submitted since the last call to the workers at once.
+    void release() {
+        if (held_.empty()) return;
+        const std::size_t n = held_.size();
         {
             std::lock_guard lock(mu_);
-            queue_.push_back(std::move(job));
+            for (auto& j : held_) queue_.push_back(std::move(j));
         }
-        cvWork_.notify_one();
+        held_.clear();
+        if (n == 1) cvWork_.notify_one();
+        else cvWork_.notify_all();
     }
 
-    // Waits for the result of a submitted slot.
-    JobResult take(std::size_t slot) {
+    // Waits for the result of a submitted slot, and until `through` (a
+    // later submitted slot, or `slot` itself) is done too: the calling
+    // thread then settles a run of results without a hand-off for each.
+    JobResult take(std::size_t slot, std::size_t through) {
         std::unique_lock lock(mu_);
         waitingFor_ = slot;
-        cvDone_.wait(lock, [&] { return done_[slot] != nullptr; });
-        waitingFor_ = kNobody;
+        waitingThrough_ = through;
+        cvDone_.wait(lock, [&] { return done_[slot] != nullptr && done_[through] != nullptr; });
+        waitingFor_ = waitingThrough_ = kNobody;
         JobResult r = std::move(*done_[slot]);
         done_[slot].reset();
         return r;
@@ -225,9 +256,7 @@ public:
 
 private:
     void loop() {
-        ZipPtr za;
-        OpenFailure openFailure;
-        bool tried = false;
+        WorkerArchive archive(archive_);
         for (;;) {
             Job job;
             {
@@ -237,18 +266,9 @@ private:
                 job = std::move(queue_.front());
                 queue_.pop_front();
             }
-            if (!tried) {
-                tried = true;
-                za.reset(openArchive(archive_, openFailure));
-            }
             JobResult r;
             try {
-                if (za) {
-                    r = work_(za.get(), job);
-                } else {
-                    r.decode.outcome = Outcome::ReadError;
-                    r.decode.reason = openFailure.reason;
-                }
+                r = work_(archive, job);
             } catch (...) {
                 // Nothing may leave a thread: an escaping exception ends the host.
                 discardTemp(r.temp);
@@ -261,9 +281,9 @@ private:
             {
                 std::lock_guard lock(mu_);
                 done_[job.slot] = std::make_unique<JobResult>(std::move(r));
-                awaited = waitingFor_ == job.slot;
+                awaited = waitingFor_ != kNobody && done_[waitingFor_] && done_[waitingThrough_];
             }
-            // Only the result the calling thread waits for wakes it: the
+            // Only the results the calling thread waits for wake it: the
             // others it finds done when it gets to them.
             if (awaited) cvDone_.notify_all();
         }
@@ -291,11 +311,13 @@ private:
     std::mutex mu_;
     std::condition_variable cvWork_, cvDone_;
     std::deque<Job> queue_;
+    std::vector<Job> held_;  // submitted, not yet released (calling thread only)
     std::vector<std::unique_ptr<JobResult>> done_;
     std::vector<std::thread> workers_;
     bool stopping_ = false;
     static constexpr std::size_t kNobody = static_cast<std::size_t>(-1);
     std::size_t waitingFor_ = kNobody;  // the slot the calling thread waits for
+    std::size_t waitingThrough_ = kNobody;  // and the last one it waits for with it
 };
 
 // ---- the run ---------------------------------------------------------------
@@ -481,6 +503,13 @@ private:
         it.info.crc = st.crc;
         // AES entries of the AE-2 kind carry no CRC; their MAC protects them.
         it.info.checkCrc = !(it.info.encryption != ZIP_EM_NONE && it.info.encryption != ZIP_EM_TRAD_PKWARE && st.crc == 0);
+        if (idx < plainEntries_.size()) {
+            // Read without libzip only where both read the directory alike.
+            const PlainEntry& p = plainEntries_[idx];
+            if (p.size == st.size && p.compSize == st.comp_size && p.crc == st.crc && p.method == st.comp_method &&
+                !p.encrypted)
+                it.info.localHeader = p.localHeader;
+        }
         it.mtime = (st.valid & ZIP_STAT_MTIME) ? st.mtime : std::time(nullptr);
         it.safe = sanitize(it.stored);
         planKindAndMode(idx, it);
@@ -539,6 +568,7 @@ private:
             includeMatcher_->preferLiteral(names);
             excludeMatcher_->preferLiteral(names);
         }
+        findPlainEntries(static_cast<std::uint64_t>(n));
         items_.reserve(static_cast<std::size_t>(n));
         for (zip_int64_t i = 0; i < n; ++i) {
             Item it;
@@ -548,6 +578,7 @@ private:
             totalSize_ += it.info.size;
             items_.push_back(std::move(it));
         }
+        std::vector<PlainEntry>().swap(plainEntries_);
         for (auto& name : includeMatcher_->unmatched()) {
             error("caution: filename not matched:  " + name);
             outcome_(name, BRIX_NOT_FOUND, 0, "no entry of that name");
@@ -555,16 +586,36 @@ private:
         }
     }
 
+    // Where the entries of a plain archive lie, read from its central
+    // directory on a descriptor of our own, which the workers then read the
+    // entries from. BRIXUZIP_READ_THROUGH_LIBZIP leaves every entry to
+    // libzip, so that tests show both ways agree.
+    void findPlainEntries(std::uint64_t count) {
+        if (std::getenv("BRIXUZIP_READ_THROUGH_LIBZIP")) return;
+        archiveFd_.reset(::open(archive_.c_str(), O_RDONLY | O_CLOEXEC));
+        if (archiveFd_.get() < 0) return;
+        std::uint64_t entries = 0;
+        std::uint16_t commentLength = 0;
+        std::vector<PlainEntry> found;
+        const DirectoryRead read = readPlainDirectory(
+            archiveFd_.get(),
+            [&](const CentralEntry& e) {
+                found.push_back({e.localHeader, e.size, e.compSize, e.crc, e.method, e.encrypted});
+            },
+            entries, commentLength);
+        if (read == DirectoryRead::Read && entries == count) plainEntries_ = std::move(found);
+    }
+
     // ---- decoding (any thread) -------------------------------------------
 
-    JobResult execute(zip_t* za, const Item& it, const Dir& dir, const std::string* password) {
+    JobResult execute(ArchiveAccess& za, const Item& it, const Dir& dir, const std::string* password) {
         JobResult r;
         r.hadPassword = password != nullptr;
         if (password) r.passwordUsed = *password;
         if (it.kind == Kind::Link) return executeLink(za, it, dir, password, r);
         if (testing()) {
             NullSink s;
-            r.decode = decodeEntry(za, it.info, password, s, limits_);
+            r.decode = decodeEntry(za, it.info, password, s, limits_, archiveFd_.get());
             return r;
         }
         std::string reason;
@@ -573,7 +624,7 @@ private:
             return r;
         }
         FileSink sink(r.temp.fd, opts_.naflag != 0);
-        r.decode = decodeEntry(za, it.info, password, sink, limits_);
+        r.decode = decodeEntry(za, it.info, password, sink, limits_, archiveFd_.get());
         if (r.decode.outcome == Outcome::Ok) {
             struct timespec ts[2];
             ts[0].tv_sec = ts[1].tv_sec = it.mtime;
@@ -586,9 +637,9 @@ private:
         return r;
     }
 
-    JobResult& executeLink(zip_t* za, const Item& it, const Dir& dir, const std::string* password, JobResult& r) {
+    JobResult& executeLink(ArchiveAccess& za, const Item& it, const Dir& dir, const std::string* password, JobResult& r) {
         StringSink s(4095);
-        r.decode = decodeEntry(za, it.info, password, s, limits_);
+        r.decode = decodeEntry(za, it.info, password, s, limits_, archiveFd_.get());
         if (r.decode.outcome == Outcome::WriteError) {
             r.decode.outcome = Outcome::BadData;
             r.decode.reason = "symbolic link target too long";
@@ -669,17 +720,27 @@ private:
         submitted_.assign(items_.size(), false);
         if (threads > 1)
             pool_.emplace(threads, archive_, items_.size(), limits_,
-                          [this](zip_t* za, const Job& job) {
+                          [this](ArchiveAccess& za, const Job& job) {
                               return execute(za, *job.item, job.dir, job.password ? &*job.password : nullptr);
                           });
-        const std::size_t ahead = pool_ ? threads * 4 : 1;
+        // How far decoding runs ahead of settling: by count, and by declared
+        // size so that a stop throws little work away (though always a few
+        // entries per thread).
+        const std::size_t ahead = pool_ ? kAhead : 1;
         std::size_t next = 0;  // next item to prepare and submit
         for (std::size_t k = 0; k < items_.size(); ++k) {
-            for (; next < items_.size() && next < k + ahead; ++next) {
-                prepare(next);
-                if (pool_) submit(next);
+            // Refilled half a window at a time, so that the workers are woken
+            // once for many entries.
+            if (next <= k + ahead / 2) {
+                for (; next < items_.size() && next < k + ahead &&
+                       (aheadBytes_ < kAheadBytes || next < k + 2 * threads);
+                     ++next) {
+                    prepare(next);
+                    if (pool_) submit(next);
+                }
+                if (pool_) pool_->release();
             }
-            const int32_t code = settle(k);
+            const int32_t code = settle(k, next);
             if (code) {
                 // Entries never reached were stopped with the run.
                 for (std::size_t rest = stoppedBeforeSettling_ ? k : k + 1; rest < items_.size(); ++rest)
@@ -714,10 +775,19 @@ private:
         if (it.info.encryption != ZIP_EM_NONE) job.password = *lastGood_;
         pool_->submit(std::move(job));
         submitted_[k] = true;
+        aheadBytes_ += it.info.size;
+    }
+
+    // The last submitted item of the run that settling item k waits for
+    // (k itself at the least); `next` is the first item not submitted.
+    std::size_t waitThrough(std::size_t k, std::size_t next) const {
+        for (std::size_t j = std::min(k + kBatch, next - 1); j > k; --j)
+            if (submitted_[j]) return j;
+        return k;
     }
 
     // Item k on the calling thread: the service callback, then its fate.
-    int32_t settle(std::size_t k) {
+    int32_t settle(std::size_t k, std::size_t next) {
         Item& it = items_[k];
         stoppedBeforeSettling_ = false;
         if (fn_ && fn_->service) {
@@ -750,7 +820,10 @@ private:
             return 0;
         }
         std::optional<JobResult> r;
-        if (submitted_[k]) r = pool_->take(k);
+        if (submitted_[k]) {
+            r = pool_->take(k, waitThrough(k, next));
+            aheadBytes_ -= it.info.size;
+        }
         return commit(it, dirs_[k], r);
     }
 
@@ -762,7 +835,8 @@ private:
                 return 0;
             }
             const std::string* pw = it.info.encryption != ZIP_EM_NONE && lastGood_ ? &*lastGood_ : nullptr;
-            r = execute(za_.get(), it, dir, pw);
+            OpenZip za(za_.get());
+            r = execute(za, it, dir, pw);
         }
         if (it.info.encryption != ZIP_EM_NONE && !settlePassword(it, dir, *r)) return 0;
         if (r->decode.outcome != Outcome::Ok) return failed(it, *r);
@@ -806,7 +880,8 @@ private:
             }
             given = true;
             discardTemp(r.temp);
-            r = execute(za_.get(), it, dir, &pw);
+            OpenZip za(za_.get());
+            r = execute(za, it, dir, &pw);
         }
         if (r.hadPassword && r.decode.outcome == Outcome::Ok) {
             lastGood_ = r.passwordUsed;
@@ -975,11 +1050,35 @@ private:
     RunLimits limits_;
     std::unique_ptr<NameMatcher> includeMatcher_, excludeMatcher_;
 
+    struct PlainEntry {
+        std::uint64_t localHeader, size, compSize;
+        std::uint32_t crc;
+        std::uint16_t method;
+        bool encrypted;
+    };
+    std::vector<PlainEntry> plainEntries_;  // while planning
+    // The archive, for the entries read without libzip (by any thread).
+    class Fd {
+    public:
+        ~Fd() { reset(-1); }
+        void reset(int fd) {
+            if (fd_ >= 0) ::close(fd_);
+            fd_ = fd;
+        }
+        int get() const { return fd_; }
+
+    private:
+        int fd_ = -1;
+    } archiveFd_;
+
     std::vector<Item> items_;
     std::uint64_t totalSize_ = 0;
     std::vector<Dir> dirs_;
     std::vector<std::pair<std::string, int>> dirFailure_;  // reason, errno
     std::vector<bool> submitted_;
+    std::uint64_t aheadBytes_ = 0;  // declared size of the submitted items not yet taken
+    static constexpr std::size_t kAhead = 64, kBatch = 16;
+    static constexpr std::uint64_t kAheadBytes = 64u << 20;
     bool stoppedBeforeSettling_ = false;
 
     std::optional<std::string> lastGood_;

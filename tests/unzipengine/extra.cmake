@@ -14,6 +14,10 @@ foreach(t ${folder_tests})
     add_test(NAME ${t}_named COMMAND ${t})
     get_test_property(${t} ENVIRONMENT env)
     set_tests_properties(${t}_named PROPERTIES ENVIRONMENT "${env};BRIXUZIP_NAMED_TEMPS=1" TIMEOUT 600)
+    # Every entry read through libzip, as the entries of archives that are
+    # not plain ones are: the same cases again on that way.
+    add_test(NAME ${t}_libzip COMMAND ${t})
+    set_tests_properties(${t}_libzip PROPERTIES ENVIRONMENT "${env};BRIXUZIP_READ_THROUGH_LIBZIP=1" TIMEOUT 600)
   endif()
   # Listing every archive through libzip's table, as the archives that are
   # not plain ones are: the listing cases again on that way.

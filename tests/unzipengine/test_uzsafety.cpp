@@ -186,4 +186,42 @@ TEST_F(UzSafety, AFolderInTheWayAndAnUnopenableTargetAreReported) {
     EXPECT_TRUE(h.printed("x.txt")) << h.allPrints();
 }
 
+TEST_F(UzSafety, EntriesWhoseLocalHeaderDisagreesComeOutAsThroughLibzip) {
+    py(d(), R"(
+z = zipfile.ZipFile('t.zip', 'w', zipfile.ZIP_DEFLATED)
+for n in ('good.txt', 'sig.txt', 'meth.txt', 'last.bin'):
+    z.writestr(n, (n * 3000).encode())
+z.close()
+d = bytearray(open('t.zip', 'rb').read())
+def local(name):
+    return d.index(b'PK\x03\x04' + d[4:8]) if name == 'good.txt' else d.index(name.encode()) - 30
+d[local('sig.txt') + 3] = 5          # no local signature
+d[local('meth.txt') + 8] = 0         # stored, says the local header; deflated, says the directory
+c = d.rfind(b'PK\x01\x02')           # last.bin's data would run past the end of the file
+struct.pack_into('<I', d, c + 20, struct.unpack_from('<I', d, c + 20)[0] + 100000)
+open('bad.zip', 'wb').write(d)
+)");
+    std::vector<std::pair<std::string, int32_t>> seen[2];
+    for (int way = 0; way < 2; ++way) {
+        if (way == 1) ::setenv("BRIXUZIP_READ_THROUGH_LIBZIP", "1", 1);
+        const std::string dir = out() + std::to_string(way);
+        Harness h;
+        EXPECT_EQ(h.extract(d() + "/bad.zip", dir), PK_ERR) << h.allPrints();
+        ::unsetenv("BRIXUZIP_READ_THROUGH_LIBZIP");
+        seen[way] = h.outcomes;
+        // libzip takes the method from the directory and reads past a
+        // damaged local signature; data that end past the file it refuses.
+        for (std::string name : {"good.txt", "sig.txt", "meth.txt"}) {
+            std::string want;
+            for (int i = 0; i < 3000; ++i) want += name;
+            EXPECT_EQ(pwtest::readFile(dir + "/" + name), want) << name;
+        }
+        EXPECT_FALSE(std::filesystem::exists(dir + "/last.bin"));
+        EXPECT_TRUE(leftovers(dir).empty());
+    }
+    ASSERT_EQ(seen[0].size(), 4u);
+    EXPECT_EQ(seen[0], seen[1]);
+    EXPECT_EQ(seen[0][3], std::make_pair(std::string("last.bin"), int32_t{BRIX_DAMAGED}));
+}
+
 }  // namespace
