@@ -723,9 +723,10 @@ private:
                           [this](ArchiveAccess& za, const Job& job) {
                               return execute(za, *job.item, job.dir, job.password ? &*job.password : nullptr);
                           });
-        // How far decoding runs ahead of settling: by count, and by declared
-        // size so that a stop throws little work away (though always a few
-        // entries per thread).
+        // How far decoding runs ahead of settling: by count (each entry
+        // decoded ahead holds a descriptor until it is settled), and by
+        // declared size so that a stop throws little work away (though
+        // always a few entries per thread).
         const std::size_t ahead = pool_ ? kAhead : 1;
         std::size_t next = 0;  // next item to prepare and submit
         for (std::size_t k = 0; k < items_.size(); ++k) {
@@ -1077,7 +1078,7 @@ private:
     std::vector<std::pair<std::string, int>> dirFailure_;  // reason, errno
     std::vector<bool> submitted_;
     std::uint64_t aheadBytes_ = 0;  // declared size of the submitted items not yet taken
-    static constexpr std::size_t kAhead = 64, kBatch = 16;
+    static constexpr std::size_t kAhead = 128, kBatch = 32;
     static constexpr std::uint64_t kAheadBytes = 64u << 20;
     bool stoppedBeforeSettling_ = false;
 
