@@ -14,6 +14,18 @@
 
 namespace uz {
 
+std::int64_t readUpTo(int fd, std::uint64_t at, unsigned char* buf, std::size_t n) {
+    std::size_t have = 0;
+    while (have < n) {
+        const ssize_t r = ::pread(fd, buf + have, n - have, static_cast<off_t>(at + have));
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) return -1;
+        if (r == 0) break;
+        have += static_cast<std::size_t>(r);
+    }
+    return static_cast<std::int64_t>(have);
+}
+
 namespace {
 
 std::uint32_t le32(const unsigned char* p) {
@@ -22,13 +34,7 @@ std::uint32_t le32(const unsigned char* p) {
 std::uint64_t le64(const unsigned char* p) { return le32(p) | std::uint64_t{le32(p + 4)} << 32; }
 
 bool readAt(int fd, std::uint64_t at, unsigned char* buf, std::size_t n) {
-    std::size_t have = 0;
-    while (have < n) {
-        ssize_t r = ::pread(fd, buf + have, n - have, static_cast<off_t>(at + have));
-        if (r <= 0) return false;
-        have += static_cast<std::size_t>(r);
-    }
-    return true;
+    return readUpTo(fd, at, buf, n) == static_cast<std::int64_t>(n);
 }
 
 bool signatureAt(int fd, std::uint64_t at, const char* sig) {

@@ -29,6 +29,10 @@ struct OpenFailure {
 // code page 437 (this libzip refuses the whole archive for one such name).
 zip_t* openArchive(const std::string& path, OpenFailure& why);
 
+// Reads up to `n` bytes of `fd` at `at`: the count read (short only at the
+// file's end), -1 on an error.
+std::int64_t readUpTo(int fd, std::uint64_t at, unsigned char* buf, std::size_t n);
+
 // An entry's name as UTF-8 text: names flagged as UTF-8 (or carrying a
 // Unicode path field) as they are, all others read as code page 437; a
 // flagged name that is not valid UTF-8 is read as code page 437 too, so a

@@ -1,5 +1,6 @@
 #include "UzDecode.h"
 
+#include "UzArchive.h"
 #include "UzDeflate64.h"
 #include "UzDisk.h"
 
@@ -12,8 +13,6 @@
 #include <zlib.h>
 #include <zstd.h>
 #include <zstd_errors.h>
-
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -180,20 +179,6 @@ DecodeResult inflateInMemory(zip_file_t* f, const EntryInfo& e, Output& out) {
     return r;
 }
 
-// Reads up to `n` bytes at `at`; the count read (short at the file's end),
-// -1 on an error.
-std::int64_t readAt(int fd, std::uint64_t at, unsigned char* buf, std::size_t n) {
-    std::size_t have = 0;
-    while (have < n) {
-        const ssize_t r = ::pread(fd, buf + have, n - have, static_cast<off_t>(at + have));
-        if (r < 0 && errno == EINTR) continue;
-        if (r < 0) return -1;
-        if (r == 0) break;
-        have += static_cast<std::size_t>(r);
-    }
-    return static_cast<std::int64_t>(have);
-}
-
 std::uint16_t le16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | unsigned{p[1]} << 8); }
 
 // A plain stored or deflated entry read straight from the archive: its
@@ -207,7 +192,7 @@ bool decodeDirect(int fd, const EntryInfo& e, Sink& sink, RunLimits& limits, Dec
     constexpr std::size_t kHeader = 30, kGuess = 512;
     std::size_t want = kHeader + kGuess + static_cast<std::size_t>(e.compSize);
     if (buf.size() < want) buf.resize(want);
-    const std::int64_t got = readAt(fd, e.localHeader, buf.data(), want);
+    const std::int64_t got = readUpTo(fd, e.localHeader, buf.data(), want);
     if (got < static_cast<std::int64_t>(kHeader) || std::memcmp(buf.data(), "PK\3\4", 4) != 0) return false;
     const unsigned flags = le16(buf.data() + 6);
     if (flags & 0x41) return false;  // encrypted after all
@@ -217,7 +202,7 @@ bool decodeDirect(int fd, const EntryInfo& e, Sink& sink, RunLimits& limits, Dec
         if (got < static_cast<std::int64_t>(want)) return false;  // the file ends first
         if (buf.size() < end) buf.resize(end);
         const std::size_t rest = end - static_cast<std::size_t>(got);
-        if (readAt(fd, e.localHeader + static_cast<std::uint64_t>(got), buf.data() + got, rest) !=
+        if (readUpTo(fd, e.localHeader + static_cast<std::uint64_t>(got), buf.data() + got, rest) !=
             static_cast<std::int64_t>(rest))
             return false;
     }
