@@ -15,6 +15,7 @@
 #include "UzNames.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zip.h>
@@ -727,7 +728,7 @@ private:
         // decoded ahead holds a descriptor until it is settled), and by
         // declared size so that a stop throws little work away (though
         // always a few entries per thread).
-        const std::size_t ahead = pool_ ? kAhead : 1;
+        const std::size_t ahead = pool_ ? aheadWithin(descriptorLimit(), threads) : 1;
         std::size_t next = 0;  // next item to prepare and submit
         for (std::size_t k = 0; k < items_.size(); ++k) {
             // Refilled half a window at a time, so that the workers are woken
@@ -1079,6 +1080,18 @@ private:
     std::vector<bool> submitted_;
     std::uint64_t aheadBytes_ = 0;  // declared size of the submitted items not yet taken
     static constexpr std::size_t kAhead = 128, kBatch = 32;
+    // The process's limit on open descriptors, or 0 when there is none.
+    static std::size_t descriptorLimit() {
+        struct rlimit rl;
+        if (::getrlimit(RLIMIT_NOFILE, &rl) != 0 || rl.rlim_cur == RLIM_INFINITY) return 0;
+        return static_cast<std::size_t>(rl.rlim_cur);
+    }
+    // Entries decoded ahead each hold a descriptor, beside the folders kept
+    // open and whatever the host has open: an eighth of the limit at most.
+    static std::size_t aheadWithin(std::size_t limit, unsigned threads) {
+        if (limit == 0) return kAhead;
+        return std::clamp<std::size_t>(limit / 8, 2 * std::size_t{threads}, kAhead);
+    }
     static constexpr std::uint64_t kAheadBytes = 64u << 20;
     bool stoppedBeforeSettling_ = false;
 
