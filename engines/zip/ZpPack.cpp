@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 namespace brixzip {
 
@@ -135,6 +136,31 @@ static int readWhole(const std::string& path, std::uint64_t hint, Buffer& out) {
     return 0;
 }
 
+// Compressed formats (gzip, bzip2, xz, zstd, zip, 7z, PNG, JPEG) by their
+// first bytes.
+static bool compressedFormat(const unsigned char* p, std::size_t n) {
+    static const struct {
+        const char* magic;
+        std::size_t n;
+    } formats[] = {{"\x1f\x8b", 2},         {"BZh", 3},          {"\xfd" "7zXZ\0", 6}, {"\x28\xb5\x2f\xfd", 4},
+                   {"PK\3\4", 4},            {"7z\xbc\xaf\x27\x1c", 6}, {"\x89PNG", 4}, {"\xff\xd8\xff", 3}};
+    for (const auto& f : formats)
+        if (n >= f.n && std::memcmp(p, f.magic, f.n) == 0) return true;
+    return false;
+}
+
+// A large file in a compressed format whose first block the compressor
+// cannot shrink is stored without deflating the rest: the whole would not
+// shrink either, and deflating it costs as much as text does.
+static constexpr std::size_t kTrial = 64 * 1024;
+
+static bool packedAlready(libdeflate_compressor* c, const unsigned char* p, std::size_t n) {
+    if (n < 2 * kTrial || !compressedFormat(p, n)) return false;
+    auto out = std::make_unique<unsigned char[]>(kTrial);
+    std::size_t cs = libdeflate_deflate_compress(c, p, kTrial, out.get(), kTrial);
+    return cs == 0 || cs >= kTrial;
+}
+
 Packer::Packer(int level, std::size_t budget) : level_(level), budget_(budget) {}
 
 Packer::~Packer() {
@@ -258,6 +284,11 @@ void Packer::run(Job& job, void*& compressor) {
     }
     if (!compressor) compressor = libdeflate_alloc_compressor(level_);
     auto* c = static_cast<libdeflate_compressor*>(compressor);
+    if (c && packedAlready(c, in.p, in.n)) {
+        job.stored = true;
+        job.data = std::move(in);
+        return;
+    }
     std::size_t bound = c ? libdeflate_deflate_compress_bound(c, in.n) : 0;
     unsigned char* out = c ? static_cast<unsigned char*>(std::malloc(bound)) : nullptr;
     std::size_t cs = out ? libdeflate_deflate_compress(c, in.p, in.n, out, bound) : 0;

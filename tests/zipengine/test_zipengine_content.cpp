@@ -65,6 +65,23 @@ TEST_F(Content, EntriesAreStoredWhenDeflateDoesNotHelp) {
     EXPECT_EQ(entryStat(archive, "docs/").comp_method, ZIP_CM_STORE);
 }
 
+// A large file that starts like a compressed format is stored only when its
+// first block does not shrink; one that merely starts so is deflated.
+TEST_F(Content, CompressedFormatsAreStoredOnlyWhenTheyDoNotShrink) {
+    std::string packed = "\x1f\x8b" + pwtest::patternBytes(300000, 3);
+    std::string text = "\x1f\x8b";
+    while (text.size() < 300000) text += "not really gzip, only its first two bytes\n";
+    write("gz/packed.gz", packed);
+    write("gz/text.gz", text);
+    ASSERT_EQ(runEngine(archive, {"gz"}, treeOpts()).rc, ZE_OK);
+    EXPECT_EQ(entryStat(archive, "gz/packed.gz").comp_method, ZIP_CM_STORE);
+    zip_stat_t t = entryStat(archive, "gz/text.gz");
+    EXPECT_EQ(t.comp_method, ZIP_CM_DEFLATE);
+    EXPECT_LT(t.comp_size * 4, t.size);
+    EXPECT_EQ(entryData(archive, "gz/packed.gz"), packed);
+    EXPECT_EQ(entryData(archive, "gz/text.gz"), text);
+}
+
 TEST_F(Content, LevelZeroMeansSixAndOtherLevelsAreHonoured) {
     auto sizeAt = [&](char level) {
         ZPOPT o = opts();
