@@ -33,3 +33,17 @@ if(PACKWELL_WITH_QT)
             ${CMAKE_BINARY_DIR}/test-scratch/cli_browse_one_core)
   set_tests_properties(cli_browse_one_core PROPERTIES TIMEOUT 120)
 endif()
+
+# Every program and library the packages install is hardened: relocations
+# read-only and bound at load, a stack that is not executable. The check
+# refuses a library linked the lazy way.
+if(PACKWELL_WITH_QT AND NOT PACKWELL_SANITIZE AND NOT PACKWELL_TSAN)
+  set(check_hardening ${CMAKE_CURRENT_LIST_DIR}/check-hardening.sh)
+  add_test(NAME binaries_hardened COMMAND ${check_hardening}
+    $<TARGET_FILE:PackwellDEMO> $<TARGET_FILE:packwell> $<TARGET_FILE:packwell-browse>
+    $<TARGET_FILE:prjBRIXpackwell> $<TARGET_FILE:brixzip1> $<TARGET_FILE:brixuzip1> $<TARGET_FILE:rarero10>)
+  add_library(pw_lazy_library SHARED ${CMAKE_CURRENT_LIST_DIR}/leaky_library.cpp)
+  target_link_options(pw_lazy_library PRIVATE -Wl,-z,lazy -Wl,-z,norelro)
+  add_test(NAME binaries_hardened_refuse_lazy COMMAND ${check_hardening} $<TARGET_FILE:pw_lazy_library>)
+  set_tests_properties(binaries_hardened_refuse_lazy PROPERTIES PASS_REGULAR_EXPRESSION "FAIL: .*pw_lazy_library")
+endif()
