@@ -1,6 +1,7 @@
 // The zip engine's entry points and one archive run: find the files, decide
 // what each one does to the archive, compress in parallel and let libzip
-// write the archive beside the old one and rename it over it at the end.
+// write the archive beside the old one (through ZpArchiveFile) and rename it
+// over it at the end.
 #include "brixzip1.h"
 
 #include <fcntl.h>
@@ -21,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "ZpArchiveFile.h"
 #include "ZpLock.h"
 #include "ZpPack.h"
 #include "ZpScan.h"
@@ -235,12 +237,14 @@ private:
             outcome(BRIX_NOT_FOUND, ENOENT, archiveArg_, std::strerror(ENOENT));
             return ZE_NAME;
         }
-        int err = 0;
+        zip_error_t ze;
+        zip_error_init(&ze);
+        zip_source_t* src = archiveFileSource(archive_, &ze);
         // No consistency check: streamed archives trip it without being damaged.
-        zip_t* za = zip_open(archive_.c_str(), exists ? 0 : ZIP_CREATE, &err);
+        zip_t* za = src ? zip_open_from_source(src, exists ? 0 : ZIP_CREATE, &ze) : nullptr;
         if (!za) {
-            zip_error_t ze;
-            zip_error_init_with_code(&ze, err);
+            if (src) zip_source_free(src);
+            int err = zip_error_code_zip(&ze);
             std::string why = zip_error_strerror(&ze);
             zip_error_fini(&ze);
             if (err == ZIP_ER_NOZIP || err == ZIP_ER_INCONS || err == ZIP_ER_NOENT) {
@@ -253,6 +257,7 @@ private:
             outcome(BRIX_READ_FAILED, sys, archiveArg_, sys ? std::strerror(sys) : why);
             return err == ZIP_ER_MEMORY ? ZE_MEM : ZE_READ;
         }
+        zip_error_fini(&ze);
         za_.reset(za);
         return ZE_OK;
     }

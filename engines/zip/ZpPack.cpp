@@ -176,6 +176,7 @@ std::size_t Packer::reserve(const Job& job) {
 
 void Packer::start(std::vector<Job*> jobs, unsigned threads) {
     jobs_ = std::move(jobs);
+    for (std::size_t i = 0; i < jobs_.size(); ++i) jobs_[i]->seq = i;
     if (threads == 0) threads = 1;
     threads = static_cast<unsigned>(std::min<std::size_t>(threads, jobs_.size()));
     for (unsigned i = 0; i < threads; ++i) threads_.emplace_back([this] { worker(); });
@@ -195,14 +196,17 @@ void Packer::worker() {
         Job& job = *jobs_[next_++];
         job.state = Job::State::Running;
         inFlight_ += need;
+        ++running_;
         lk.unlock();
         runGuarded(job, compressor);
         lk.lock();
+        --running_;
         inFlight_ -= need;
         job.held = job.data.n;
         inFlight_ += job.held;
         job.state = Job::State::Done;
         cv_.notify_all();
+        wakeWriter();
     }
     lk.unlock();
     if (compressor) libdeflate_free_compressor(static_cast<libdeflate_compressor*>(compressor));
@@ -221,8 +225,27 @@ Job& Packer::wait(Job& job) {
         cv_.notify_all();
         return job;
     }
-    cv_.wait(lk, [&] { return job.state == Job::State::Done; });
+    if (job.state != Job::State::Done) {
+        awaited_ = &job;
+        writerCv_.wait(lk, [&] { return writerMayGo(job); });
+        awaited_ = nullptr;
+    }
     return job;
+}
+
+// How far the workers should be ahead before a writer that caught up with
+// them goes on.
+static constexpr std::size_t kAhead = 32;
+
+bool Packer::writerMayGo(const Job& job) const {
+    if (job.state != Job::State::Done) return false;
+    if (running_ == 0 || stopping_) return true;
+    std::size_t ahead = std::min(job.seq + kAhead, jobs_.size() - 1);
+    return jobs_[ahead]->state == Job::State::Done;
+}
+
+void Packer::wakeWriter() {
+    if (awaited_ && writerMayGo(*awaited_)) writerCv_.notify_one();
 }
 
 void Packer::release(Job& job) {
@@ -239,6 +262,7 @@ void Packer::stop() {
         stopping_ = true;
     }
     cv_.notify_all();
+    writerCv_.notify_all();
     for (std::thread& t : threads_)
         if (t.joinable()) t.join();
     threads_.clear();

@@ -54,6 +54,7 @@ struct Job {
     Eol eol = Eol::None;
 
     enum class State { Pending, Running, Done } state = State::Pending;
+    std::size_t seq = 0;  // place in the writer's order
     // Results, valid once Done.
     bool stored = false;
     Buffer data;  // deflate stream, or the raw bytes when stored
@@ -75,7 +76,9 @@ public:
     // Jobs in the order the writer will ask for them.
     void start(std::vector<Job*> jobs, unsigned threads);
     // Blocks until the job is done; compresses it on the calling thread when
-    // no worker has taken it yet.
+    // no worker has taken it yet. A writer that has caught up with the
+    // workers sleeps until they are well ahead again (or have stopped), so
+    // it is woken once per stretch of files rather than once per file.
     Job& wait(Job& job);
     // The writer is through with the job's bytes.
     void release(Job& job);
@@ -86,6 +89,8 @@ private:
     void run(Job& job, void*& compressor);
     void runGuarded(Job& job, void*& compressor) noexcept;
     static std::size_t reserve(const Job& job);
+    bool writerMayGo(const Job& job) const;
+    void wakeWriter();
 
     int level_;
     std::size_t budget_;
@@ -94,7 +99,9 @@ private:
     std::size_t inFlight_ = 0;
     bool stopping_ = false;
     std::mutex m_;
-    std::condition_variable cv_;
+    std::size_t running_ = 0;  // jobs the workers are compressing
+    const Job* awaited_ = nullptr;
+    std::condition_variable cv_, writerCv_;
     std::vector<std::thread> threads_;
     void* mainCompressor_ = nullptr;
 };
