@@ -416,10 +416,35 @@ private:
         so.junk = st_.opt.fJunkDir != 0;
         so.noDirEntries = st_.opt.fNoDirEntries != 0;
         so.archive = archive_;
+        if (packer_) so.taken = [this](std::size_t place, const Item& it) { takeEarly(place, it); };
         found_ = scan(specs_, so);
         for (const std::string& w : found_.warnings) print(w);
         for (const Problem& p : found_.problems) outcome(p.kind, p.err, p.name, p.reason);
         missed_ = !found_.problems.empty();
+    }
+
+    // A new archive's entries are written in the order the scan finds the
+    // files, so the workers can compress them while the scan goes on. (If
+    // the archive turns up after all, any order is still right: the writer
+    // compresses a file itself when no worker has taken it yet.)
+    void startEarly() {
+        struct stat sb;
+        if (eol_ != Eol::None || st_.opt.fFreshen || ::stat(archive_.c_str(), &sb) == 0 || errno != ENOENT) return;
+        packer_ = std::make_unique<Packer>(level_, kBudget);
+        packer_->start(std::max(1u, std::thread::hardware_concurrency()));
+    }
+
+    void takeEarly(std::size_t place, const Item& it) {
+        if (place >= early_.size()) early_.resize(place + 1, nullptr);
+        if (Job* replaced = early_[place]) packer_->drop(*replaced);
+        early_[place] = nullptr;
+        if (it.dir || it.size > wholeLimit_) return;
+        auto job = std::make_unique<Job>();
+        job->path = it.path;
+        job->size = it.size;
+        early_[place] = job.get();
+        packer_->add(*job);
+        jobs_.push_back(std::move(job));
     }
 
     // What each file does to the archive: added, replacing an entry, or kept
@@ -494,21 +519,27 @@ private:
     // One entry in libzip's plan, its source calling back into this run.
     // Files small enough to hold are compressed by the workers (their job is
     // added to `order` by the entry's index).
-    int32_t stageEntry(const Action& a, std::uint64_t wholeLimit, std::vector<std::pair<zip_uint64_t, Job*>>& order) {
+    int32_t stageEntry(const Action& a, std::vector<std::pair<zip_uint64_t, Job*>>& order) {
         const Item& it = *a.item;
         auto e = std::make_unique<Entry>();
         e->run = this;
         e->item = &it;
         e->replacing = a.existing >= 0;
+        bool queued = true;  // a job from the scan is with the workers already
         if (!it.dir) {
             if (eol_ != Eol::None && looksLikeText(it.path)) e->eol = eol_;
-            if (it.size <= wholeLimit) {
+            const std::size_t place = static_cast<std::size_t>(&it - found_.items.data());
+            if (place < early_.size() && early_[place]) {
+                e->job = early_[place];
+                early_[place] = nullptr;
+            } else if (it.size <= wholeLimit_) {
                 auto job = std::make_unique<Job>();
                 job->path = it.path;
                 job->size = it.size;
                 job->eol = e->eol;
                 e->job = job.get();
                 jobs_.push_back(std::move(job));
+                queued = false;
             }
         }
         zip_source_t* src = zip_source_function(za_.get(), entryCallback, e.get());
@@ -525,20 +556,26 @@ private:
         }
         e->index = static_cast<zip_uint64_t>(idx);
         describeEntry(*e);
-        if (e->job) order.emplace_back(e->index, e->job);
+        if (e->job && !queued) order.emplace_back(e->index, e->job);
         entries_.push_back(std::move(e));
         return ZE_OK;
     }
 
     // Compress and write: the workers take files in the order libzip will
-    // write them.
+    // write them. Files the scan found that are not written after all (kept
+    // by the update rules) are dropped.
     int32_t writeArchive(std::vector<std::pair<zip_uint64_t, Job*>> order) {
         std::sort(order.begin(), order.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-        std::vector<Job*> jobs;
-        jobs.reserve(order.size());
-        for (auto& o : order) jobs.push_back(o.second);
-        packer_ = std::make_unique<Packer>(level_, kBudget);
-        packer_->start(std::move(jobs), std::max(1u, std::thread::hardware_concurrency()));
+        if (!packer_) {
+            packer_ = std::make_unique<Packer>(level_, kBudget);
+            packer_->start(static_cast<unsigned>(
+                std::min<std::size_t>(std::max(1u, std::thread::hardware_concurrency()), std::max<std::size_t>(order.size(), 1))));
+        }
+        for (auto& o : order) packer_->add(*o.second);
+        for (Job* j : early_)
+            if (j) packer_->drop(*j);
+        early_.clear();
+        packer_->close();
         int32_t rc = close();
         packer_->stop();
         password_.assign(password_.size(), '\0');
@@ -558,6 +595,7 @@ private:
     }
 
     int32_t addFiles() {
+        startEarly();
         scanNames();
         if (found_.items.empty()) {
             print("zip error: Nothing to do! (" + archiveArg_ + ")");
@@ -571,9 +609,8 @@ private:
         }
         if (int32_t rc = askForRunInputs(actions)) return rc;
         std::vector<std::pair<zip_uint64_t, Job*>> order;
-        const std::uint64_t limit = wholeFileLimit();
         for (const Action& a : actions)
-            if (int32_t rc = stageEntry(a, limit, order)) return rc;
+            if (int32_t rc = stageEntry(a, order)) return rc;
         if (int32_t rc = writeArchive(std::move(order))) return rc;
         reportWritten(actions);
         return writtenResult();
@@ -592,6 +629,7 @@ private:
     zip_uint16_t method_ = ZIP_EM_AES_256;
     int level_ = 6;
     Eol eol_ = Eol::None;
+    const std::uint64_t wholeLimit_ = wholeFileLimit();
     std::uint64_t totalIn_ = 0, totalOut_ = 0;
     BrixOutcomeFn outcomeFn_ = nullptr;
     void* outcomeContext_ = nullptr;
@@ -601,6 +639,7 @@ private:
     // workers, then what they worked on.
     std::vector<std::unique_ptr<Job>> jobs_;
     std::vector<std::unique_ptr<Entry>> entries_;
+    std::vector<Job*> early_;  // by place in the scan's items: jobs begun during the scan
     std::unique_ptr<Packer> packer_;
     std::unique_ptr<zip_t, ArchiveCloser> za_;
 };

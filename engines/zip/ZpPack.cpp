@@ -174,12 +174,39 @@ std::size_t Packer::reserve(const Job& job) {
     return in + in / 8 + 64 * 1024;
 }
 
-void Packer::start(std::vector<Job*> jobs, unsigned threads) {
-    jobs_ = std::move(jobs);
-    for (std::size_t i = 0; i < jobs_.size(); ++i) jobs_[i]->seq = i;
-    if (threads == 0) threads = 1;
-    threads = static_cast<unsigned>(std::min<std::size_t>(threads, jobs_.size()));
-    for (unsigned i = 0; i < threads; ++i) threads_.emplace_back([this] { worker(); });
+void Packer::start(unsigned threads) {
+    for (unsigned i = 0; i < std::max(threads, 1u); ++i) threads_.emplace_back([this] { worker(); });
+}
+
+// Idle workers are woken for a few jobs at a time, not for each one, when
+// the jobs come in no faster than they are done.
+static constexpr std::size_t kWakeEvery = 8;
+
+void Packer::add(Job& job) {
+    std::lock_guard lk(m_);
+    job.seq = jobs_.size();
+    jobs_.push_back(&job);
+    if (jobs_.size() - std::min(next_, jobs_.size()) >= kWakeEvery) cv_.notify_one();
+}
+
+void Packer::close() {
+    std::lock_guard lk(m_);
+    closed_ = true;
+    cv_.notify_all();
+    wakeWriter();
+}
+
+void Packer::drop(Job& job) {
+    std::lock_guard lk(m_);
+    job.dropped = true;
+    if (job.state == Job::State::Pending) {
+        job.state = Job::State::Done;
+    } else if (job.state == Job::State::Done) {
+        job.data.reset();
+        inFlight_ -= std::min(inFlight_, job.held);
+        job.held = 0;
+        cv_.notify_all();
+    }
 }
 
 void Packer::worker() {
@@ -187,7 +214,11 @@ void Packer::worker() {
     std::unique_lock lk(m_);
     for (;;) {
         while (next_ < jobs_.size() && jobs_[next_]->state != Job::State::Pending) ++next_;
-        if (stopping_ || next_ >= jobs_.size()) break;
+        if (stopping_ || (closed_ && next_ >= jobs_.size())) break;
+        if (next_ >= jobs_.size()) {
+            cv_.wait(lk);
+            continue;
+        }
         std::size_t need = reserve(*jobs_[next_]);
         if (inFlight_ != 0 && inFlight_ + need > budget_) {
             cv_.wait(lk);
@@ -202,6 +233,7 @@ void Packer::worker() {
         lk.lock();
         --running_;
         inFlight_ -= need;
+        if (job.dropped) job.data.reset();
         job.held = job.data.n;
         inFlight_ += job.held;
         job.state = Job::State::Done;

@@ -62,6 +62,7 @@ struct Job {
     std::uint64_t rawSize = 0;
     std::uint32_t crc = 0;
     int error = 0;  // errno of a failed read
+    bool dropped = false;
 };
 
 // Owns the worker threads: its destructor stops and joins them, so a run that
@@ -73,8 +74,15 @@ public:
     Packer(const Packer&) = delete;
     Packer& operator=(const Packer&) = delete;
 
-    // Jobs in the order the writer will ask for them.
-    void start(std::vector<Job*> jobs, unsigned threads);
+    // Starts the workers; jobs are added in the order the writer will ask
+    // for them (they may be added while the workers run), and close() says
+    // there will be no more.
+    void start(unsigned threads);
+    void add(Job& job);
+    void close();
+    // A job the writer will not ask for after all: its bytes stop counting
+    // against the budget, and it is not begun if it has not been.
+    void drop(Job& job);
     // Blocks until the job is done; compresses it on the calling thread when
     // no worker has taken it yet. A writer that has caught up with the
     // workers sleeps until they are well ahead again (or have stopped), so
@@ -97,7 +105,7 @@ private:
     std::vector<Job*> jobs_;
     std::size_t next_ = 0;
     std::size_t inFlight_ = 0;
-    bool stopping_ = false;
+    bool stopping_ = false, closed_ = false;
     std::mutex m_;
     std::size_t running_ = 0;  // jobs the workers are compressing
     const Job* awaited_ = nullptr;

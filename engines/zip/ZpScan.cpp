@@ -276,11 +276,13 @@ private:
             earlier = std::move(it);
             found->second.second = id;
             ++added_;
+            if (opt_.taken) opt_.taken(found->second.first, earlier);
             return;
         }
         byName_[name] = {result_.items.size(), id};
         result_.items.push_back(std::move(it));
         ++added_;
+        if (opt_.taken) opt_.taken(result_.items.size() - 1, result_.items.back());
     }
 
     // The archive itself, and the temporary files that an interrupted earlier

@@ -27,6 +27,9 @@ struct ScanOptions {
     bool junk = false;       // store names without their folders
     bool noDirEntries = false;
     std::string archive;     // the archive being written, never stored in itself
+    // Told of each item as it is taken, by its place in `items`, and again
+    // when a later file of the same stored name takes that place.
+    std::function<void(std::size_t place, const Item& item)> taken;
 };
 
 // A name or pattern of the caller's that could not be taken, or a file it
