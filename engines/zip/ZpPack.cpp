@@ -149,16 +149,18 @@ static bool compressedFormat(const unsigned char* p, std::size_t n) {
     return false;
 }
 
-// A large file in a compressed format whose first block the compressor
-// cannot shrink is stored without deflating the rest: the whole would not
-// shrink either, and deflating it costs as much as text does.
-static constexpr std::size_t kTrial = 64 * 1024;
+// A file in a compressed format whose first part the compressor cannot
+// shrink is stored without deflating the rest: the whole would not shrink
+// either, and deflating it costs as much as text does. The trial is a
+// quarter of a small file, and 64 KiB of a large one.
+static constexpr std::size_t kTrial = 64 * 1024, kSmallestTrial = 4096;
 
 static bool packedAlready(libdeflate_compressor* c, const unsigned char* p, std::size_t n) {
-    if (n < 2 * kTrial || !compressedFormat(p, n)) return false;
-    auto out = std::make_unique<unsigned char[]>(kTrial);
-    std::size_t cs = libdeflate_deflate_compress(c, p, kTrial, out.get(), kTrial);
-    return cs == 0 || cs >= kTrial;
+    if (n < kSmallestTrial || !compressedFormat(p, n)) return false;
+    const std::size_t trial = std::min(kTrial, std::max(kSmallestTrial, n / 4));
+    auto out = std::make_unique<unsigned char[]>(trial);
+    std::size_t cs = libdeflate_deflate_compress(c, p, trial, out.get(), trial);
+    return cs == 0 || cs >= trial;
 }
 
 Packer::Packer(int level, std::size_t budget) : level_(level), budget_(budget) {}
