@@ -34,6 +34,14 @@ public:
 
 private:
 
+    // Moves the read or the write position (`pos`, in a file of `end` bytes).
+    zip_int64_t seek(std::uint64_t& pos, std::uint64_t end, void* data, zip_uint64_t len) {
+        zip_int64_t to = zip_source_seek_compute_offset(pos, end, data, len, &error_);
+        if (to < 0) return -1;
+        pos = static_cast<std::uint64_t>(to);
+        return 0;
+    }
+
     // Reading the archive as it is.
     zip_int64_t stat(void* data, zip_uint64_t len);
     zip_int64_t openRead();
@@ -221,24 +229,16 @@ zip_int64_t ArchiveFile::command(void* data, zip_uint64_t len, zip_source_cmd_t 
         case ZIP_SOURCE_CLOSE:
             closeRead();
             return 0;
-        case ZIP_SOURCE_SEEK: {
-            zip_int64_t to = zip_source_seek_compute_offset(rpos_, size_, data, len, &error_);
-            if (to < 0) return -1;
-            rpos_ = static_cast<std::uint64_t>(to);
-            return 0;
-        }
+        case ZIP_SOURCE_SEEK:
+            return seek(rpos_, size_, data, len);
         case ZIP_SOURCE_TELL:
             return static_cast<zip_int64_t>(rpos_);
         case ZIP_SOURCE_BEGIN_WRITE:
             return beginWrite();
         case ZIP_SOURCE_WRITE:
             return write(data, len);
-        case ZIP_SOURCE_SEEK_WRITE: {
-            zip_int64_t to = zip_source_seek_compute_offset(wpos_, wend_, data, len, &error_);
-            if (to < 0) return -1;
-            wpos_ = static_cast<std::uint64_t>(to);
-            return 0;
-        }
+        case ZIP_SOURCE_SEEK_WRITE:
+            return seek(wpos_, wend_, data, len);
         case ZIP_SOURCE_TELL_WRITE:
             return static_cast<zip_int64_t>(wpos_);
         case ZIP_SOURCE_COMMIT_WRITE:
