@@ -10,15 +10,11 @@
 #include <filesystem>
 #include <string>
 
+#include "support/Python.h"
 #include "support/ScriptedPlatform.h"
 #include "support/TempDir.h"
 
 namespace pwtest {
-
-// The system's Python: a version manager's shim costs seconds per start.
-inline std::string python() {
-    return std::filesystem::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
-}
 
 // The exit status of a shell command, -1 when a signal ended it.
 inline int sh(const std::string& cmd) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "brixuzip1.h"
+#include "support/Python.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -168,8 +169,7 @@ inline void sh(const std::string& dir, const std::string& cmd) {
 inline void py(const std::string& dir, const std::string& code) {
     std::string file = dir + "/make.py";
     pwtest::writeFile(file, "import zipfile, os, struct, time\n" + code + "\n");
-    // The system interpreter starts much faster than a version-manager shim.
-    sh(dir, std::string(::access("/usr/bin/python3", X_OK) == 0 ? "/usr/bin/python3" : "python3") + " make.py");
+    sh(dir, pwtest::python() + " make.py");
 }
 
 inline bool isFile(const std::string& p) {
