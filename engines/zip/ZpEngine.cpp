@@ -517,15 +517,16 @@ private:
     }
 
     // One entry in libzip's plan, its source calling back into this run.
-    // Files small enough to hold are compressed by the workers (their job is
-    // added to `order` by the entry's index).
+    // Files small enough to hold are compressed by the workers: with the job
+    // begun during the scan, or with a new one added to `order` by the
+    // entry's index.
     int32_t stageEntry(const Action& a, std::vector<std::pair<zip_uint64_t, Job*>>& order) {
         const Item& it = *a.item;
         auto e = std::make_unique<Entry>();
         e->run = this;
         e->item = &it;
         e->replacing = a.existing >= 0;
-        bool queued = true;  // a job from the scan is with the workers already
+        bool queued = true;  // false for a new job, which goes to `order`
         if (!it.dir) {
             if (eol_ != Eol::None && looksLikeText(it.path)) e->eol = eol_;
             const std::size_t place = static_cast<std::size_t>(&it - found_.items.data());
