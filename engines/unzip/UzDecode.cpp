@@ -593,8 +593,14 @@ DecodeResult decodeEntry(ArchiveAccess& archive, const EntryInfo& e, const std::
     return copyStored(f.get(), e, out);  // stored, or decompressed by libzip
 }
 
+bool FileSink::put(const void* data, std::size_t size) {
+    if (!writeAll(fd_, data, size)) return false;
+    written_ += size;
+    return true;
+}
+
 bool FileSink::write(const unsigned char* data, std::size_t size) {
-    if (!convert_) return writeAll(fd_, data, size);
+    if (!convert_) return put(data, size);
     if (!decided_) {
         decided_ = true;
         text_ = true;
@@ -607,7 +613,7 @@ bool FileSink::write(const unsigned char* data, std::size_t size) {
             }
         }
     }
-    if (!text_) return writeAll(fd_, data, size);
+    if (!text_) return put(data, size);
     buf_.clear();
     buf_.reserve(size + 1);
     for (std::size_t i = 0; i < size; ++i) {
@@ -620,13 +626,13 @@ bool FileSink::write(const unsigned char* data, std::size_t size) {
         if (c == '\r') pendingCr_ = true;
         else buf_.push_back(c);
     }
-    return writeAll(fd_, buf_.data(), buf_.size());
+    return put(buf_.data(), buf_.size());
 }
 
 bool FileSink::finish() {
     if (pendingCr_) {
         pendingCr_ = false;
-        return writeAll(fd_, "\n", 1);
+        return put("\n", 1);
     }
     return true;
 }

@@ -86,10 +86,14 @@ public:
     FileSink(int fd, bool convertLineEnds) : fd_(fd), convert_(convertLineEnds) {}
     bool write(const unsigned char* data, std::size_t size) override;
     bool finish() override;
+    // The bytes the file got.
+    std::uint64_t written() const { return written_; }
 
 private:
+    bool put(const void* data, std::size_t size);
     int fd_;
     bool convert_;
+    std::uint64_t written_ = 0;
     bool decided_ = false;
     bool text_ = false;
     bool pendingCr_ = false;

@@ -1,7 +1,11 @@
 #include "UzDisk.h"
 
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <linux/magic.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -22,6 +26,34 @@ std::string errnoText(int err) {
     return std::string(strerror_r(err, buf, sizeof buf));
 }
 
+namespace {
+#ifndef FS_CASEFOLD_FL
+#define FS_CASEFOLD_FL 0x40000000
+#endif
+
+bool exactNamesAt(int fd) {
+    struct statfs sf;
+    if (::fstatfs(fd, &sf) != 0) return false;
+    switch (static_cast<unsigned long>(sf.f_type)) {
+        case XFS_SUPER_MAGIC:
+        case BTRFS_SUPER_MAGIC:
+            // XFS's ASCII-only folding is covered by comparing names
+            // without ASCII case.
+            return true;
+        case EXT4_SUPER_MAGIC:  // ext2 and ext3 too
+        case F2FS_SUPER_MAGIC:
+        case TMPFS_MAGIC: {
+            // These fold case in folders flagged so.
+            int flags = 0;
+            if (::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0) return (flags & FS_CASEFOLD_FL) == 0;
+            return errno == ENOTTY || errno == EOPNOTSUPP || errno == EINVAL;
+        }
+        default:
+            return false;
+    }
+}
+}  // namespace
+
 bool FolderTree::openRoot(const std::string& path, std::string& reason) {
     std::string p = path.empty() ? std::string(".") : path;
     std::error_code ec;
@@ -31,7 +63,7 @@ bool FolderTree::openRoot(const std::string& path, std::string& reason) {
         reason = "cannot open the extract folder " + p + ": " + errnoText(errno);
         return false;
     }
-    root_ = std::make_shared<DirHandle>(fd);
+    root_ = std::make_shared<DirHandle>(fd, false, exactNamesAt(fd));
     cache_.clear();
     return true;
 }
@@ -74,7 +106,8 @@ Dir FolderTree::open(const std::vector<std::string>& parts, bool create, std::st
     }
     // Bound the number of folders held open; holders keep theirs alive.
     if (cache_.size() > 512) cache_.clear();
-    Dir d = std::make_shared<DirHandle>(fd, created);
+    // A new folder folds case as its parent does.
+    Dir d = std::make_shared<DirHandle>(fd, created, created ? parent->exactNames() : exactNamesAt(fd));
     cache_[key] = d;
     return d;
 }
@@ -265,6 +298,14 @@ void discardTemp(TempFile& t) {
     if (t.dir && !t.name.empty()) ::unlinkat(t.dir->fd(), t.name.c_str(), 0);
     t.name.clear();
     t.dir.reset();
+}
+
+void withdrawPublished(const Dir& dir, const std::string& leaf, std::uint64_t size, std::time_t mtime) {
+    struct stat st;
+    if (!dir || ::fstatat(dir->fd(), leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return;
+    if (S_ISREG(st.st_mode) && st.st_nlink == 1 && static_cast<std::uint64_t>(st.st_size) == size &&
+        st.st_mtime == mtime)
+        ::unlinkat(dir->fd(), leaf.c_str(), 0);
 }
 
 bool writeAll(int fd, const void* data, std::size_t size) {

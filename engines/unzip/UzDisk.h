@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <ctime>
 #include <map>
 #include <memory>
 #include <string>
@@ -19,13 +20,19 @@ namespace uz {
 // An open folder below (or at) the extract folder; closed with its last holder.
 class DirHandle {
 public:
-    explicit DirHandle(int fd, bool created = false) : fd_(fd), created_(created) {}
+    explicit DirHandle(int fd, bool created = false, bool exactNames = false)
+        : fd_(fd), created_(created), exactNames_(exactNames) {}
     ~DirHandle();
     DirHandle(const DirHandle&) = delete;
     DirHandle& operator=(const DirHandle&) = delete;
     int fd() const { return fd_; }
     // Made by this run: whatever is in it, the run put there.
     bool created() const { return created_; }
+    // Names that differ (ignoring ASCII case) always name different files
+    // here: a file system known to compare names byte for byte, and no
+    // case folding on this folder. Unknown file systems (FAT, NTFS, network
+    // and FUSE mounts) count as folding.
+    bool exactNames() const { return exactNames_; }
     // Set once a file without a name could not be made here (file system
     // without O_TMPFILE), so the next files go the named way at once.
     std::atomic<bool> noTmpfile{false};
@@ -33,6 +40,7 @@ public:
 private:
     int fd_;
     bool created_;
+    bool exactNames_;
 };
 using Dir = std::shared_ptr<DirHandle>;
 
@@ -69,6 +77,10 @@ bool createTemp(const Dir& dir, mode_t mode, TempFile& out, std::string& reason)
 bool publishTemp(TempFile& t, const std::string& leaf, bool replace);
 // Removes the temporary (after a failure), closing it when still open.
 void discardTemp(TempFile& t);
+// Takes back a file published as `leaf` in `dir` that the run then did not
+// settle: removed only while `leaf` is still that file (a regular file of
+// that size and modification time, with no other link).
+void withdrawPublished(const Dir& dir, const std::string& leaf, std::uint64_t size, std::time_t mtime);
 // A symbolic link under a temporary name.
 bool createTempLink(const Dir& dir, const std::string& target, TempFile& out, std::string& reason);
 

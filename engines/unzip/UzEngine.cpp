@@ -34,7 +34,9 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 static_assert(offsetof(DCL, fPrivilege) == 56 && offsetof(DCL, lpszZipFN) >= 60, "command record layout");
@@ -57,6 +59,9 @@ struct Item {
     std::string display;              // relative output path for messages
     std::time_t mtime = 0;
     mode_t mode = 0644;
+    // No other entry of the run wants its name: the file may take the name
+    // where it was decoded, when the name is free (see markEarlyLinks).
+    bool linkEarly = false;
 };
 
 struct JobResult {
@@ -65,6 +70,12 @@ struct JobResult {
     std::string linkTarget;
     std::string passwordUsed;
     bool hadPassword = false;
+    // Given its name where it was decoded (the name was free), with the
+    // folder and size it has there; or why that failed (the file is gone).
+    bool published = false;
+    int publishErr = 0;
+    Dir publishedIn;
+    std::uint64_t publishedSize = 0;
 };
 
 struct ZipCloser {
@@ -185,6 +196,8 @@ struct Job {
     std::optional<std::string> password;
 };
 using JobFn = std::function<JobResult(ArchiveAccess&, const Job&)>;
+// Undoes a result nobody collected (slot, result).
+using DropFn = std::function<void(std::size_t, JobResult&)>;
 
 // The archive of one worker, opened by libzip when an entry first needs it.
 class WorkerArchive : public ArchiveAccess {
@@ -212,8 +225,9 @@ private:
 // exception) no thread outlives it and no temporary file stays behind.
 class WorkerPool {
 public:
-    WorkerPool(unsigned threads, std::string archive, std::size_t slots, RunLimits& limits, JobFn work)
-        : archive_(std::move(archive)), limits_(limits), work_(std::move(work)), done_(slots) {
+    WorkerPool(unsigned threads, std::string archive, std::size_t slots, RunLimits& limits, JobFn work, DropFn drop)
+        : archive_(std::move(archive)), limits_(limits), work_(std::move(work)), drop_(std::move(drop)), done_(slots),
+          taken_(slots) {
         try {
             for (unsigned t = 0; t < threads; ++t) workers_.emplace_back([this] { loop(); });
         } catch (...) {
@@ -243,15 +257,21 @@ public:
 
     // Waits for the result of a submitted slot, and until `through` (a
     // later submitted slot, or `slot` itself) is done too: the calling
-    // thread then settles a run of results without a hand-off for each.
+    // thread then settles a run of results without a hand-off for each, and
+    // collects what is done up to `through` with one lock.
     JobResult take(std::size_t slot, std::size_t through) {
-        std::unique_lock lock(mu_);
-        waitingFor_ = slot;
-        waitingThrough_ = through;
-        cvDone_.wait(lock, [&] { return done_[slot] != nullptr && done_[through] != nullptr; });
-        waitingFor_ = waitingThrough_ = kNobody;
-        JobResult r = std::move(*done_[slot]);
-        done_[slot].reset();
+        if (!taken_[slot]) {
+            if (taken_[through]) through = slot;  // collected before
+            std::unique_lock lock(mu_);
+            waitingFor_ = slot;
+            waitingThrough_ = through;
+            cvDone_.wait(lock, [&] { return done_[slot] != nullptr && done_[through] != nullptr; });
+            waitingFor_ = waitingThrough_ = kNobody;
+            for (std::size_t j = slot; j <= through; ++j)
+                if (done_[j]) taken_[j] = std::move(done_[j]);
+        }
+        JobResult r = std::move(*taken_[slot]);
+        taken_[slot].reset();
         return r;
     }
 
@@ -302,18 +322,22 @@ private:
         for (auto& t : workers_)
             if (t.joinable()) t.join();
         workers_.clear();
-        for (auto& d : done_)
-            if (d) discardTemp(d->temp);
+        for (std::size_t slot = 0; slot < done_.size(); ++slot) {
+            if (done_[slot]) drop_(slot, *done_[slot]);
+            if (taken_[slot]) drop_(slot, *taken_[slot]);
+        }
     }
 
     std::string archive_;
     RunLimits& limits_;
     JobFn work_;
+    DropFn drop_;
     std::mutex mu_;
     std::condition_variable cvWork_, cvDone_;
     std::deque<Job> queue_;
     std::vector<Job> held_;  // submitted, not yet released (calling thread only)
     std::vector<std::unique_ptr<JobResult>> done_;
+    std::vector<std::unique_ptr<JobResult>> taken_;  // collected, not yet taken (calling thread only)
     std::vector<std::thread> workers_;
     bool stopping_ = false;
     static constexpr std::size_t kNobody = static_cast<std::size_t>(-1);
@@ -626,15 +650,25 @@ private:
         }
         FileSink sink(r.temp.fd, opts_.naflag != 0);
         r.decode = decodeEntry(za, it.info, password, sink, limits_, archiveFd_.get());
-        if (r.decode.outcome == Outcome::Ok) {
-            struct timespec ts[2];
-            ts[0].tv_sec = ts[1].tv_sec = it.mtime;
-            ts[0].tv_nsec = ts[1].tv_nsec = 0;
-            ::futimens(r.temp.fd, ts);
-        }
         // The file stays open until it is published: one without a name
         // is linked through its descriptor.
-        if (r.decode.outcome != Outcome::Ok) discardTemp(r.temp);
+        if (r.decode.outcome != Outcome::Ok) {
+            discardTemp(r.temp);
+            return r;
+        }
+        struct timespec ts[2];
+        ts[0].tv_sec = ts[1].tv_sec = it.mtime;
+        ts[0].tv_nsec = ts[1].tv_nsec = 0;
+        ::futimens(r.temp.fd, ts);
+        if (it.linkEarly && dir->exactNames()) {
+            if (publishTemp(r.temp, it.leaf, false)) {
+                r.published = true;
+                r.publishedIn = dir;
+                r.publishedSize = sink.written();
+            } else if (errno != EEXIST) {
+                r.publishErr = errno;
+            }
+        }
         return r;
     }
 
@@ -719,10 +753,16 @@ private:
         dirs_.assign(items_.size(), nullptr);
         dirFailure_.assign(items_.size(), {});
         submitted_.assign(items_.size(), false);
+        if (threads > 1 && !testing()) markEarlyLinks();
         if (threads > 1)
             pool_.emplace(threads, archive_, items_.size(), limits_,
                           [this](ArchiveAccess& za, const Job& job) {
                               return execute(za, *job.item, job.dir, job.password ? &*job.password : nullptr);
+                          },
+                          [this](std::size_t slot, JobResult& r) {
+                              discardTemp(r.temp);
+                              if (r.published)
+                                  withdrawPublished(r.publishedIn, items_[slot].leaf, r.publishedSize, items_[slot].mtime);
                           });
         // How far decoding runs ahead of settling: by count (each entry
         // decoded ahead holds a descriptor until it is settled), and by
@@ -752,6 +792,46 @@ private:
             }
         }
         return 0;
+    }
+
+    // Which files may take their names on the workers, as soon as they
+    // checked out. Only where no other entry of the run wants the name (as
+    // its file, or as a folder on its path), compared without ASCII case:
+    // then the order in which the names are taken cannot matter, and a name
+    // that is already taken is left to the questions, on this thread.
+    void markEarlyLinks() {
+        struct FoldHash {
+            std::size_t operator()(std::string_view v) const {
+                std::uint64_t h = 1469598103934665603ull;
+                for (unsigned char c : v) h = (h ^ (c >= 'A' && c <= 'Z' ? c + 32 : c)) * 1099511628211ull;
+                return static_cast<std::size_t>(h);
+            }
+        };
+        struct FoldEqual {
+            bool operator()(std::string_view a, std::string_view b) const {
+                if (a.size() != b.size()) return false;
+                for (std::size_t i = 0; i < a.size(); ++i) {
+                    unsigned char x = a[i], y = b[i];
+                    if (x != y && !((x | 32) == (y | 32) && (x | 32) >= 'a' && (x | 32) <= 'z')) return false;
+                }
+                return true;
+            }
+        };
+        std::unordered_map<std::string_view, unsigned, FoldHash, FoldEqual> wanted;
+        wanted.reserve(items_.size() * 2);
+        std::string_view lastFolder;
+        for (const Item& it : items_) {
+            if (!it.safe.ok) continue;
+            const std::string_view path(it.display);
+            ++wanted[path];
+            // The folders on its path, once for a run of entries in one folder.
+            const std::size_t end = path.rfind('/');
+            if (end == std::string_view::npos || path.substr(0, end) == lastFolder) continue;
+            lastFolder = path.substr(0, end);
+            for (std::size_t slash = path.find('/'); slash <= end; slash = path.find('/', slash + 1))
+                ++wanted[path.substr(0, slash)];
+        }
+        for (Item& it : items_) it.linkEarly = it.safe.ok && it.kind == Kind::File && wanted[it.display] == 1;
     }
 
     // Opens (creating) the output folder of item k.
@@ -925,10 +1005,14 @@ private:
 
     // Gives a checked file its name, unless the name is to be kept.
     int32_t place(const Item& it, const Dir& dir, JobResult& r) {
-        // Where the name is free the file takes it at once; only an existing
-        // name needs the questions.
-        bool done = publishTemp(r.temp, it.leaf, false);
-        int err = errno;
+        // Where the name is free the file takes it at once (maybe already
+        // where it was decoded); only an existing name needs the questions.
+        bool done = r.published;
+        int err = r.publishErr;
+        if (!done && !err) {
+            done = publishTemp(r.temp, it.leaf, false);
+            err = errno;
+        }
         if (!done && err == EEXIST) {
             struct stat st;
             if (existsAt(dir, it.leaf, st)) {

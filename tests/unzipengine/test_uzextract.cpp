@@ -96,26 +96,38 @@ TEST_F(UzExtract, ExistingFilesAreKeptAndReportedUnlessOverwriteAll) {
 // A folder the run made itself holds nothing but the run's files, yet a
 // name the archive has twice must meet the first copy there.
 TEST_F(UzExtract, ANameTwiceInANewFolderIsKeptOrReplacedAsAsked) {
+    // Big enough to be decoded on several threads: the later of two
+    // entries of one name (or of one name but for ASCII case) must never
+    // take the name first.
     py(d(), R"(
 import warnings
 warnings.simplefilter('ignore')
 z = zipfile.ZipFile('t.zip', 'w')
 z.writestr('new/twice.txt', 'first')
 z.writestr('new/twice.txt', 'second')
+for i in range(40):
+    z.writestr('new/d%d.txt' % i, 'first')
+    z.writestr('new/D%d.txt' % i if i % 2 else 'new/d%d.txt' % i, 'second')
+z.writestr('fill.bin', b'x' * 1500000)
 z.close()
 )");
     Harness keep;
     keep.dcl.ndflag = 1;
     EXPECT_EQ(keep.extract(zipOf(), out()), PK_WARN) << keep.allPrints();
     EXPECT_EQ(pwtest::readFile(o("new/twice.txt")), "first");
-    ASSERT_EQ(keep.outcomes.size(), 2u);
+    ASSERT_EQ(keep.outcomes.size(), 83u);
     EXPECT_EQ(keep.outcomes[1].second, BRIX_KEPT);
+    for (int i = 0; i < 40; i += 2) {
+        EXPECT_EQ(pwtest::readFile(o("new/d" + std::to_string(i) + ".txt")), "first") << i;
+        EXPECT_EQ(keep.outcomes[3 + 2 * i].second, BRIX_KEPT) << i;
+    }
     std::filesystem::remove_all(out());
     Harness all;
     all.dcl.ndflag = 1;
     all.dcl.noflag = 1;
     EXPECT_EQ(all.extract(zipOf(), out()), PK_OK) << all.allPrints();
     EXPECT_EQ(pwtest::readFile(o("new/twice.txt")), "second");
+    for (int i = 0; i < 40; i += 2) EXPECT_EQ(pwtest::readFile(o("new/d" + std::to_string(i) + ".txt")), "second") << i;
     EXPECT_TRUE(leftovers(out()).empty());
 }
 
@@ -321,6 +333,17 @@ TEST_F(UzExtract, ManyEntriesInParallelStayInArchiveOrder) {
     for (int i = 0; i < 300; i += 37)
         EXPECT_EQ(pwtest::readFile(o("m/f" + std::to_string(i) + ".bin")),
                   pwtest::readFile(d() + "/src/m/f" + std::to_string(i) + ".bin"));
+    // Stopped halfway: files decoded ahead of the stop are not left behind.
+    Harness stop;
+    stop.dcl.ndflag = 1;
+    stop.stopAtService = 151;  // the folder, 150 files, then the one it stops at
+    EXPECT_EQ(stop.extract(zipOf(), out() + "stop"), IZ_CTRLC);
+    std::size_t files = 0;
+    for (auto& e : std::filesystem::directory_iterator(out() + "stop/m")) files += e.is_regular_file();
+    EXPECT_EQ(files, 150u);
+    ASSERT_EQ(stop.services.size(), 152u);
+    for (std::size_t i = 1; i <= 150; ++i) EXPECT_TRUE(isFile(out() + "stop/" + stop.services[i])) << stop.services[i];
+    EXPECT_TRUE(leftovers(out() + "stop").empty());
     // Entries decoded ahead hold descriptors: a low limit on them narrows
     // the window instead of failing files.
     struct rlimit was;
