@@ -327,6 +327,8 @@ bool plainRecord(const unsigned char* h, std::size_t avail, std::uint64_t cdOffs
     out.dosTime = static_cast<std::uint16_t>(h[12] | unsigned{h[13]} << 8);
     out.dosDate = static_cast<std::uint16_t>(h[14] | unsigned{h[15]} << 8);
     out.crc = le32(h + 16);
+    out.madeBy = static_cast<std::uint16_t>(h[4] | unsigned{h[5]} << 8);
+    out.attributes = le32(h + 38);
     out.compSize = le32(h + 20);
     out.size = le32(h + 24);
     std::uint64_t offset = le32(h + 42);

@@ -47,6 +47,8 @@ struct CentralEntry {
     std::uint16_t method = 0, dosDate = 0, dosTime = 0;
     bool encrypted = false;  // traditional encryption
     std::uint64_t localHeader = 0;  // where its local header starts in the file
+    std::uint16_t madeBy = 0;  // "version made by": the system in the high byte
+    std::uint32_t attributes = 0;  // external attributes
 };
 
 enum class DirectoryRead { Read, NotPlain, Damaged };

@@ -64,6 +64,16 @@ struct Item {
     bool linkEarly = false;
 };
 
+// An entry of a plain archive's central directory, kept while planning.
+struct PlainEntry {
+    std::string name;
+    std::uint64_t localHeader, size, compSize;
+    std::uint32_t crc;
+    std::uint16_t method, dosDate, dosTime, madeBy;
+    std::uint32_t attributes;
+    bool encrypted;
+};
+
 struct JobResult {
     DecodeResult decode;
     TempFile temp;
@@ -137,14 +147,9 @@ class DosClock {
 public:
     std::tm fields(std::uint16_t date, std::uint16_t time) {
         std::tm tm = raw(date, time);
-        if (tm.tm_min <= 59) {
-            const std::uint32_t key = std::uint32_t{date} << 5 | (time >> 11);
-            Slot& slot = slots_[key % kSlots];
-            if (slot.key != key) slot = {key, plainHour(date, time)};
-            if (slot.plain) {
-                tm.tm_isdst = 0;
-                return tm;
-            }
+        if (tm.tm_min <= 59 && hour(date, time).plain) {
+            tm.tm_isdst = 0;
+            return tm;
         }
         std::time_t t = std::mktime(&tm);
         std::tm out{};
@@ -152,7 +157,33 @@ public:
         return out;
     }
 
+    // The time libzip gives the fields (mktime's), counted from the start
+    // of the hour where the hour has no change of offset.
+    std::time_t time(std::uint16_t date, std::uint16_t time) {
+        std::tm tm = raw(date, time);
+        if (tm.tm_min < 59 || (tm.tm_min == 59 && tm.tm_sec <= 58)) {
+            const Slot& slot = hour(date, time);
+            if (slot.plain) return slot.start + tm.tm_min * 60 + tm.tm_sec;
+        }
+        return std::mktime(&tm);
+    }
+
 private:
+    struct Slot {
+        std::uint32_t key = 0xFFFFFFFFu;
+        bool plain = false;
+        std::time_t start = 0;
+    };
+    const Slot& hour(std::uint16_t date, std::uint16_t time) {
+        const std::uint32_t key = std::uint32_t{date} << 5 | (time >> 11);
+        Slot& slot = slots_[key % kSlots];
+        if (slot.key != key) {
+            slot.key = key;
+            slot.plain = plainHour(date, time, slot.start);
+        }
+        return slot;
+    }
+
     static std::tm raw(std::uint16_t date, std::uint16_t time) {
         std::tm tm{};
         tm.tm_year = ((date >> 9) & 127) + 80;
@@ -172,18 +203,14 @@ private:
                out.tm_mon == in.tm_mon && out.tm_mday == in.tm_mday && out.tm_hour == in.tm_hour &&
                out.tm_min == in.tm_min && out.tm_sec == in.tm_sec;
     }
-    static bool plainHour(std::uint16_t date, std::uint16_t time) {
+    static bool plainHour(std::uint16_t date, std::uint16_t time, std::time_t& first) {
         const std::uint16_t hour = time & 0xF800;
-        std::time_t first = 0, last = 0;
+        std::time_t last = 0;
         return comesBack(raw(date, hour), first) && comesBack(raw(date, hour | 59 << 5 | 29), last) &&
                last - first == 3598;
     }
 
     static constexpr std::size_t kSlots = 256;
-    struct Slot {
-        std::uint32_t key = 0xFFFFFFFFu;
-        bool plain = false;
-    };
     Slot slots_[kSlots];
 };
 
@@ -375,6 +402,9 @@ public:
             return PK_PARAM;
         }
         if (int32_t code = 0; opts_.nvflag && listPlain(code)) return code;
+        // A plain archive is planned from its central directory alone;
+        // libzip opens it only for an entry that needs it.
+        if (!opts_.nvflag && readPlainEntries()) return extract();
         OpenFailure why;
         za_.reset(openArchive(archive_, why));
         if (!za_) {
@@ -528,23 +558,34 @@ private:
         it.info.crc = st.crc;
         // AES entries of the AE-2 kind carry no CRC; their MAC protects them.
         it.info.checkCrc = !(it.info.encryption != ZIP_EM_NONE && it.info.encryption != ZIP_EM_TRAD_PKWARE && st.crc == 0);
-        if (idx < plainEntries_.size()) {
-            // Read without libzip only where both read the directory alike.
-            const PlainEntry& p = plainEntries_[idx];
-            if (p.size == st.size && p.compSize == st.comp_size && p.crc == st.crc && p.method == st.comp_method &&
-                !p.encrypted)
-                it.info.localHeader = p.localHeader;
-        }
         it.mtime = (st.valid & ZIP_STAT_MTIME) ? st.mtime : std::time(nullptr);
         it.safe = sanitize(it.stored);
-        planKindAndMode(idx, it);
-        if (it.safe.ok) planOutputName(it);
-    }
-
-    void planKindAndMode(zip_uint64_t idx, Item& it) {
         zip_uint8_t opsys = 0;
         zip_uint32_t attr = 0;
         zip_file_get_external_attributes(za_.get(), idx, 0, &opsys, &attr);
+        planKindAndMode(opsys, attr, it);
+        if (it.safe.ok) planOutputName(it);
+    }
+
+    // The same from the central directory of a plain archive, as libzip
+    // would give it; its entries are read from the file without libzip
+    // unless encrypted.
+    void plan(const PlainEntry& p, std::size_t idx, Item& it) {
+        it.stored = p.name;
+        it.info.index = idx;
+        it.info.size = p.size;
+        it.info.compSize = p.compSize;
+        it.info.method = p.method;
+        it.info.crc = p.crc;
+        it.info.encryption = p.encrypted ? ZIP_EM_TRAD_PKWARE : ZIP_EM_NONE;
+        if (!p.encrypted) it.info.localHeader = p.localHeader;
+        it.mtime = clock_.time(p.dosDate, p.dosTime);
+        it.safe = sanitize(it.stored);
+        planKindAndMode(static_cast<zip_uint8_t>(p.madeBy >> 8), p.attributes, it);
+        if (it.safe.ok) planOutputName(it);
+    }
+
+    void planKindAndMode(zip_uint8_t opsys, zip_uint32_t attr, Item& it) {
         const mode_t unixMode = static_cast<mode_t>(attr >> 16);
         const bool unixAttrs = opsys == ZIP_OPSYS_UNIX && unixMode != 0;
         if (unixAttrs && S_ISLNK(unixMode)) it.kind = Kind::Link;
@@ -584,20 +625,20 @@ private:
     void selectItems() {
         includeMatcher_ = std::make_unique<NameMatcher>(includes_, opts_.C_flag != 0);
         excludeMatcher_ = std::make_unique<NameMatcher>(excludes_, opts_.C_flag != 0);
-        const zip_int64_t n = zip_get_num_entries(za_.get(), 0);
+        const bool plain = !za_;
+        const std::size_t n = plain ? plainEntries_.size() : static_cast<std::size_t>(zip_get_num_entries(za_.get(), 0));
         if (!includes_.empty() || !excludes_.empty()) {
             std::vector<std::string> names;
-            names.reserve(static_cast<std::size_t>(n));
-            for (zip_int64_t i = 0; i < n; ++i)
-                names.push_back(entryName(za_.get(), static_cast<zip_uint64_t>(i)));
+            names.reserve(n);
+            for (std::size_t i = 0; i < n; ++i) names.push_back(plain ? plainEntries_[i].name : entryName(za_.get(), i));
             includeMatcher_->preferLiteral(names);
             excludeMatcher_->preferLiteral(names);
         }
-        findPlainEntries(static_cast<std::uint64_t>(n));
-        items_.reserve(static_cast<std::size_t>(n));
-        for (zip_int64_t i = 0; i < n; ++i) {
+        items_.reserve(n);
+        for (std::size_t i = 0; i < n; ++i) {
             Item it;
-            plan(static_cast<zip_uint64_t>(i), it);
+            if (plain) plan(plainEntries_[i], i, it);
+            else plan(static_cast<zip_uint64_t>(i), it);
             if (!selected(it)) continue;
             if (!opts_.ndflag && it.kind == Kind::Folder && it.safe.ok) continue;  // no folders without folder names
             totalSize_ += it.info.size;
@@ -611,24 +652,32 @@ private:
         }
     }
 
-    // Where the entries of a plain archive lie, read from its central
-    // directory on a descriptor of our own, which the workers then read the
-    // entries from. BRIXUZIP_READ_THROUGH_LIBZIP leaves every entry to
-    // libzip, so that tests show both ways agree.
-    void findPlainEntries(std::uint64_t count) {
-        if (std::getenv("BRIXUZIP_READ_THROUGH_LIBZIP")) return;
+    // The entries of a plain archive, read from its central directory on a
+    // descriptor of our own, which the workers then read the entries from.
+    // False for any other archive (the descriptor is then not used).
+    // BRIXUZIP_READ_THROUGH_LIBZIP leaves every archive and entry to libzip,
+    // so that tests show both ways agree.
+    bool readPlainEntries() {
+        if (std::getenv("BRIXUZIP_READ_THROUGH_LIBZIP")) return false;
         archiveFd_.reset(::open(archive_.c_str(), O_RDONLY | O_CLOEXEC));
-        if (archiveFd_.get() < 0) return;
+        if (archiveFd_.get() < 0) return false;
         std::uint64_t entries = 0;
         std::uint16_t commentLength = 0;
         std::vector<PlainEntry> found;
         const DirectoryRead read = readPlainDirectory(
             archiveFd_.get(),
             [&](const CentralEntry& e) {
-                found.push_back({e.localHeader, e.size, e.compSize, e.crc, e.method, e.encrypted});
+                if (found.empty()) found.reserve(entries);
+                found.push_back({std::string(e.name), e.localHeader, e.size, e.compSize, e.crc, e.method, e.dosDate,
+                                 e.dosTime, e.madeBy, e.attributes, e.encrypted});
             },
             entries, commentLength);
-        if (read == DirectoryRead::Read && entries == count) plainEntries_ = std::move(found);
+        if (read != DirectoryRead::Read) {
+            archiveFd_.reset(-1);
+            return false;
+        }
+        plainEntries_ = std::move(found);
+        return true;
     }
 
     // ---- decoding (any thread) -------------------------------------------
@@ -691,6 +740,14 @@ private:
         std::string reason;
         if (!createTempLink(dir, r.linkTarget, r.temp, reason)) return writeFailed(r, errno, reason);
         return r;
+    }
+
+    // An entry decoded on the calling thread: through libzip's table when
+    // the archive was planned with it, else opened when an entry needs it.
+    JobResult executeHere(const Item& it, const Dir& dir, const std::string* password) {
+        if (!za_) return execute(ownArchive_, it, dir, password);
+        OpenZip za(za_.get());
+        return execute(za, it, dir, password);
     }
 
     // What could not be created in the output folder, with the system's error.
@@ -917,8 +974,7 @@ private:
                 return 0;
             }
             const std::string* pw = it.info.encryption != ZIP_EM_NONE && lastGood_ ? &*lastGood_ : nullptr;
-            OpenZip za(za_.get());
-            r = execute(za, it, dir, pw);
+            r = executeHere(it, dir, pw);
         }
         if (it.info.encryption != ZIP_EM_NONE && !settlePassword(it, dir, *r)) return 0;
         if (r->decode.outcome != Outcome::Ok) return failed(it, *r);
@@ -962,8 +1018,7 @@ private:
             }
             given = true;
             discardTemp(r.temp);
-            OpenZip za(za_.get());
-            r = execute(za, it, dir, &pw);
+            r = executeHere(it, dir, &pw);
         }
         if (r.hadPassword && r.decode.outcome == Outcome::Ok) {
             lastGood_ = r.passwordUsed;
@@ -1132,16 +1187,12 @@ private:
     std::vector<std::string> includes_, excludes_;
     std::string archive_, extractDir_;
     ZipPtr za_;
+    WorkerArchive ownArchive_{archive_};
     FolderTree tree_;
     RunLimits limits_;
     std::unique_ptr<NameMatcher> includeMatcher_, excludeMatcher_;
 
-    struct PlainEntry {
-        std::uint64_t localHeader, size, compSize;
-        std::uint32_t crc;
-        std::uint16_t method;
-        bool encrypted;
-    };
+    DosClock clock_;
     std::vector<PlainEntry> plainEntries_;  // while planning
     // The archive, for the entries read without libzip (by any thread).
     class Fd {

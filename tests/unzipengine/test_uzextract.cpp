@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 
 #include <chrono>
+#include <map>
 
 using namespace uztest;
 
@@ -304,6 +305,55 @@ TEST_F(UzExtract, DamagedAesDataFailsAuthenticationAndLeavesNothing) {
     EXPECT_NE(h.extract(d() + "/bad.zip", out()), PK_OK);
     EXPECT_EQ(pwtest::readFile(o("big.txt")), "precious");
     EXPECT_TRUE(leftovers(out()).empty());
+}
+
+TEST_F(UzExtract, FileTimesAreLibzipsAcrossDaylightSavingChanges) {
+    // Around both changes of 2021 on Lord Howe Island, which moves its
+    // clocks by half an hour inside an hour, at the ends of hours, with DOS
+    // seconds past 58 and fields out of range.
+    py(d(), R"(
+import struct
+z = zipfile.ZipFile('t.zip', 'w')
+times = [(2021, 10, 3, h, m, s) for h in (1, 2, 3) for m in (0, 30, 59) for s in (0, 58)]
+times += [(2021, 4, 4, h, m, s) for h in (1, 2, 3) for m in (0, 59) for s in (0, 58)]
+times += [(2021, 6, 1, 23, 59, 58), (2021, 12, 31, 23, 59, 58), (1980, 1, 1, 0, 0, 0)]
+for k, t in enumerate(times):
+    z.writestr(zipfile.ZipInfo('t%02d' % k, t), 'x')
+z.writestr(zipfile.ZipInfo('odd1', (2021, 6, 1, 12, 59, 0)), 'x')
+z.writestr(zipfile.ZipInfo('odd2', (2021, 2, 30, 25, 61, 0)), 'x')
+z.close()
+d = bytearray(open('t.zip', 'rb').read())
+for name, dostime in ((b'odd1', 12 << 11 | 59 << 5 | 31), (b'odd2', 25 << 11 | 61 << 5 | 30)):
+    i = -1
+    while True:
+        i = d.find(name, i + 1)
+        if i < 0: break
+        if d[i - 30:i - 26] == b'PK\x03\x04': struct.pack_into('<H', d, i - 30 + 10, dostime)
+        if d[i - 46:i - 42] == b'PK\x01\x02': struct.pack_into('<H', d, i - 46 + 12, dostime)
+open('t.zip', 'wb').write(d)
+)");
+    const char* oldTz = std::getenv("TZ");
+    const std::string savedTz = oldTz ? oldTz : "";
+    ::setenv("TZ", "Australia/Lord_Howe", 1);
+    ::tzset();
+    std::map<std::string, time_t> seen[2];
+    for (int way = 0; way < 2; ++way) {
+        if (way == 1) ::setenv("BRIXUZIP_READ_THROUGH_LIBZIP", "1", 1);
+        Harness h;
+        const std::string dir = out() + std::to_string(way);
+        EXPECT_EQ(h.extract(zipOf(), dir), PK_OK) << h.allPrints();
+        ::unsetenv("BRIXUZIP_READ_THROUGH_LIBZIP");
+        for (auto& e : std::filesystem::directory_iterator(dir)) {
+            struct stat st;
+            ASSERT_EQ(::stat(e.path().c_str(), &st), 0);
+            seen[way][e.path().filename().string()] = st.st_mtime;
+        }
+    }
+    if (oldTz) ::setenv("TZ", savedTz.c_str(), 1);
+    else ::unsetenv("TZ");
+    ::tzset();
+    EXPECT_EQ(seen[0].size(), 35u);
+    EXPECT_EQ(seen[0], seen[1]);
 }
 
 TEST_F(UzExtract, ServiceCallbackStopsTheRun) {
