@@ -4,7 +4,8 @@
 #    stored entries (Info-ZIP's unzip -Z1 and unzip beside them, to show how
 #    the machine itself grows);
 #  - zipping 1x, 2x and 4x the zip benchmark's tree of system files;
-#  - splitting 1, 2 and 4 GiB into 100 MiB pieces and joining them back.
+#  - splitting 1, 2 and 4 GiB into 100 MiB pieces and joining them back
+#    (coreutils' split -b and cat beside them, for the page cache's share).
 # Every step from one size to the next must cost at most 1.15x its share of
 # the larger size, and peak memory grow no faster than the size. The sizes of
 # one kind of work alternate within each round (so that a burst of load from
@@ -49,7 +50,8 @@ split_total=0
 for m in $split_mib; do split_total=$((split_total + m)); done
 entry_total=0
 for n in $entries; do entry_total=$((entry_total + n)); done
-need_kib=$(( (2 * rounds + 1) * split_total * 1024 + 2 * extract_rounds * entry_total * 5 + 4 * mib * 1024 ))
+# split -b and cat beside them replace their own output each round.
+need_kib=$(( (2 * rounds + 3) * split_total * 1024 + 2 * extract_rounds * entry_total * 5 + 4 * mib * 1024 ))
 mkdir -p "$work" "$out"
 free_kib=$(df -Pk "$work" | awk 'NR==2 {print $4}')
 if [ "$free_kib" -lt "$need_kib" ]; then
@@ -125,14 +127,17 @@ done
 set --
 for m in $split_mib; do
   set -- "$@" "packwell split#$m" "$aside $run/pieces-$m" \
-              "$packwell split $work/growth-split-$m.bin $piece_kib $run/pieces-$m >/dev/null"
+              "$packwell split $work/growth-split-$m.bin $piece_kib $run/pieces-$m >/dev/null" \
+              "split -b#$m" "sh -c 'rm -rf $run/std-$m && mkdir $run/std-$m && sync'" \
+              "split -b ${piece_kib}K -d -a 3 $work/growth-split-$m.bin $run/std-$m/p."
 done
 echo "== splitting into $((piece_kib / 1024)) MiB pieces ($rounds rounds, no warm-up: the sources are in the page cache)"
 bench split "$rounds" 0 "$@"
 set --
 for m in $split_mib; do
   set -- "$@" "packwell join#$m" "$stash $run/pieces-$m/growth-split-$m.bin" \
-              "$packwell join $run/pieces-$m/growth-split-$m.001 >/dev/null"
+              "$packwell join $run/pieces-$m/growth-split-$m.001 >/dev/null" \
+              "cat#$m" "sh -c 'rm -f $run/std-$m/joined && sync'" "cat $run/std-$m/p.* > $run/std-$m/joined"
 done
 echo "== joining ($rounds rounds, no warm-up)"
 bench join "$rounds" 0 "$@"
