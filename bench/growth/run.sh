@@ -9,8 +9,8 @@
 # Every step from one size to the next must cost at most 1.15x its share of
 # the larger size, and peak memory grow no faster than the size. The sizes of
 # one kind of work alternate within each round (so that a burst of load from
-# other users hits all of them alike); old output is moved aside, never
-# deleted until the end. Writes the growth table (growth.md), its plot
+# other users hits all of them alike); old output of many files is moved
+# aside, never deleted until the end. Writes the growth table (growth.md), its plot
 # (growth.png) and the raw figures (growth-times.tsv) beside the goals.
 #
 #   bench/growth/run.sh [BUILD_DIR]
@@ -44,14 +44,16 @@ done
 plot_py=python3
 python3 -c 'import matplotlib' 2>/dev/null || plot_py=/usr/bin/python3
 
-# Room: one output of every split and join per round, the sources, one
-# extraction of each archive per command and round (4 KiB a tiny file).
+# Room: the split sources, the pieces of packwell and of split -b, the
+# outputs of packwell join and of cat (the outputs of splitting and joining
+# are a few large files, replaced each round: deleting those costs the next
+# runs nothing), one extraction of each archive per command and round (4 KiB
+# a tiny file).
 split_total=0
 for m in $split_mib; do split_total=$((split_total + m)); done
 entry_total=0
 for n in $entries; do entry_total=$((entry_total + n)); done
-# split -b and cat beside them replace their own output each round.
-need_kib=$(( (2 * rounds + 3) * split_total * 1024 + 2 * extract_rounds * entry_total * 5 + 4 * mib * 1024 ))
+need_kib=$(( 4 * split_total * 1024 + 2 * extract_rounds * entry_total * 5 + 4 * mib * 1024 ))
 mkdir -p "$work" "$out"
 free_kib=$(df -Pk "$work" | awk 'NR==2 {print $4}')
 if [ "$free_kib" -lt "$need_kib" ]; then
@@ -126,23 +128,26 @@ for m in $split_mib; do
 done
 set --
 for m in $split_mib; do
-  set -- "$@" "packwell split#$m" "$aside $run/pieces-$m" \
+  set -- "$@" "packwell split#$m" "sh -c 'rm -rf $run/pieces-$m && mkdir $run/pieces-$m && sync'" \
               "$packwell split $work/growth-split-$m.bin $piece_kib $run/pieces-$m >/dev/null" \
               "split -b#$m" "sh -c 'rm -rf $run/std-$m && mkdir $run/std-$m && sync'" \
               "split -b ${piece_kib}K -d -a 3 $work/growth-split-$m.bin $run/std-$m/p."
 done
 echo "== splitting into $((piece_kib / 1024)) MiB pieces ($rounds rounds, no warm-up: the sources are in the page cache)"
 bench split "$rounds" 0 "$@"
+rm -rf "$run"/std-*
 set --
 for m in $split_mib; do
-  set -- "$@" "packwell join#$m" "$stash $run/pieces-$m/growth-split-$m.bin" \
+  set -- "$@" "packwell join#$m" "sh -c 'rm -f $run/pieces-$m/growth-split-$m.bin && sync'" \
               "$packwell join $run/pieces-$m/growth-split-$m.001 >/dev/null" \
-              "cat#$m" "sh -c 'rm -f $run/std-$m/joined && sync'" "cat $run/std-$m/p.* > $run/std-$m/joined"
+              "cat#$m" "sh -c 'rm -f $run/cat-$m.bin && sync'" \
+              "cat $run/pieces-$m/growth-split-$m.[0-9][0-9][0-9] > $run/cat-$m.bin"
 done
 echo "== joining ($rounds rounds, no warm-up)"
 bench join "$rounds" 0 "$@"
 for m in $split_mib; do
   cmp "$work/growth-split-$m.bin" "$run/pieces-$m/growth-split-$m.bin" || echo "   WARNING: the $m MiB join differs"
+  rm -f "$run/cat-$m.bin" "$run/pieces-$m/growth-split-$m.bin"
 done
 
 echo
