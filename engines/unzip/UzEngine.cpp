@@ -29,6 +29,7 @@
 #include <ctime>
 #include <deque>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -601,11 +602,12 @@ private:
     }
 
     void planOutputName(Item& it) {
-        std::vector<std::string> parts = it.safe.parts;
+        std::vector<std::string> parts = std::move(it.safe.parts);  // not needed after this
         if (opts_.SpaceToUnderscore)
             for (auto& p : parts) std::replace(p.begin(), p.end(), ' ', '_');
-        it.leaf = parts.back();
-        if (opts_.ndflag) it.folder.assign(parts.begin(), parts.end() - 1);
+        it.leaf = std::move(parts.back());
+        if (opts_.ndflag)
+            it.folder.assign(std::make_move_iterator(parts.begin()), std::make_move_iterator(parts.end() - 1));
         it.display.clear();
         for (auto& p : it.folder) it.display += p + "/";
         it.display += it.leaf;
