@@ -335,7 +335,10 @@ bool plainRecord(const unsigned char* h, std::size_t avail, std::uint64_t cdOffs
     const unsigned disk = h[34] | unsigned{h[35]} << 8;
     out.name = std::string_view(reinterpret_cast<const char*>(h + 46), nameLen);
     const bool utf8 = (flags & 0x800) != 0;
-    if (utf8 ? !pw::utf8::isValid(out.name) : !printableAscii(out.name)) return false;
+    // A NUL ends the name where libzip hands it on: such a name is its.
+    if (utf8 ? !pw::utf8::isValid(out.name) || out.name.find('\0') != std::string_view::npos
+             : !printableAscii(out.name))
+        return false;
     if (utf8 && commentLen &&
         !pw::utf8::isValid(std::string_view(reinterpret_cast<const char*>(h + 46 + nameLen + extraLen), commentLen)))
         return false;

@@ -57,8 +57,8 @@ enum class DirectoryRead { Read, NotPlain, Damaged };
 // table, for the archives whose every field libzip takes as it stands: no
 // bytes in front, one end record, one disk, records that fill the directory
 // exactly, well-formed extra fields, names in printable ASCII or flagged
-// UTF-8 that is valid, no Unicode path or comment fields, no AES or strong
-// encryption. Calls `each` per entry in order (Read). NotPlain, having
+// UTF-8 that is valid and holds no NUL, no Unicode path or comment fields,
+// no AES or strong encryption. Calls `each` per entry in order (Read). NotPlain, having
 // called nothing, for any other file: openArchive reads it, as it reads
 // every archive, so both ways see the same entries. Damaged when the file
 // changed between the check and the reading (entries already given stand).

@@ -70,6 +70,24 @@ open("names.zip", "wb").write(d.replace(b"cafX.txt", b"caf\x82.txt").replace(b"b
     ASSERT_EQ(one.extract(d() + "/names.zip", d() + "/one"), PK_OK) << one.allPrints();
     EXPECT_EQ(pwtest::listFiles(d() + "/one"), std::vector<std::string>{"caf\u00e9.txt"});
 
+    // A flagged name holding a NUL, in an archive that is otherwise plain:
+    // the file gets the name the listing shows, and no NUL reaches a host.
+    py(d(), R"(
+with zipfile.ZipFile("nul.zip", "w") as z:
+    z.writestr("a.txt", "a")
+    z.writestr("nul\u00e9Z.txt", "n")
+d = open("nul.zip", "rb").read()
+open("nul.zip", "wb").write(d.replace(b"nul\xc3\xa9Z.txt", b"nul\xc3\xa9\x00.txt"))
+)");
+    const std::vector<std::string> nul = listedPaths(d() + "/nul.zip");
+    ASSERT_EQ(nul.size(), 2u);
+    EXPECT_EQ(nul[1].find('\0'), std::string::npos);
+    Harness n;
+    ASSERT_EQ(n.extract(d() + "/nul.zip", d() + "/nul"), PK_OK) << n.allPrints();
+    ASSERT_EQ(n.services.size(), 2u);
+    EXPECT_EQ(n.services[1], nul[1]);
+    EXPECT_EQ(pwtest::readFile(d() + "/nul/" + nul[1]), "n");
+
     pwtest::RunResult r = packwellList(d() + "/names.zip");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     std::vector<std::string> names;
