@@ -710,8 +710,10 @@ private:
         struct timespec ts[2];
         ts[0].tv_sec = ts[1].tv_sec = it.mtime;
         ts[0].tv_nsec = ts[1].tv_nsec = 0;
-        ::futimens(r.temp.fd, ts);
-        if (it.linkEarly && dir->exactNames()) {
+        // Taken back after a stop only while it is still the file this run
+        // made, recognised by its time among other things.
+        const bool timed = ::futimens(r.temp.fd, ts) == 0;
+        if (timed && it.linkEarly && dir->exactNames()) {
             if (publishTemp(r.temp, it.leaf, false)) {
                 r.published = true;
                 r.publishedIn = dir;
