@@ -162,12 +162,19 @@ TEST_F(ZipFaults, FailingRenameLeavesEverythingAsItWas) {
     Tally t("Fault injection", "zip, add, delete, extract", "every rename and link refused (EIO)",
             "failure reported; archive and existing files byte-identical, no temporary file");
     writeFile(dir / "out/notes.txt", "my own notes");
+    // Large enough to be decoded on worker threads, whose files take free
+    // names where they were decoded.
+    fs::create_directories(dir / "many");
+    for (int i = 0; i < 6; ++i) writeFile(dir / ("many/f" + std::to_string(i)), patternBytes(300 * 1024, i));
+    ASSERT_EQ(runPackwell({"zip-folder", dir / "many.zip", dir / "many", "*.*", "--keep-folder"}).exitCode, 0);
+    fs::create_directories(dir / "fresh");
     const std::vector<std::pair<std::string, std::vector<std::string>>> runs = {
         {packwellProgram(), {"zip", dir / "new.zip", dir / "big.bin"}},
         {packwellProgram(), {"add", dir / "keep.zip", dir / "big.bin"}},
         {zipDeleteProgram(), {dir / "keep.zip", "notes.txt"}},
         {zipDeleteProgram(), {dir / "keep.zip", "notes.txt", "sub/data.bin", "sub/empty.txt"}},
         {packwellProgram(), {"unzip", dir / "keep.zip", dir / "out", "--prompt", "--answer", "all"}},
+        {packwellProgram(), {"unzip", dir / "many.zip", dir / "fresh", "--folder-names"}},
     };
     for (const auto& [program, args] : runs) {
         SCOPED_TRACE(::testing::PrintToString(args));
