@@ -861,21 +861,18 @@ private:
     // then the order in which the names are taken cannot matter, and a name
     // that is already taken is left to the questions, on this thread.
     void markEarlyLinks() {
+        static constexpr auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; };
         struct FoldHash {
             std::size_t operator()(std::string_view v) const {
-                std::uint64_t h = 1469598103934665603ull;
-                for (unsigned char c : v) h = (h ^ (c >= 'A' && c <= 'Z' ? c + 32 : c)) * 1099511628211ull;
+                std::uint64_t h = 1469598103934665603ull;  // FNV-1a
+                for (unsigned char c : v) h = (h ^ lower(c)) * 1099511628211ull;
                 return static_cast<std::size_t>(h);
             }
         };
         struct FoldEqual {
             bool operator()(std::string_view a, std::string_view b) const {
-                if (a.size() != b.size()) return false;
-                for (std::size_t i = 0; i < a.size(); ++i) {
-                    unsigned char x = a[i], y = b[i];
-                    if (x != y && !((x | 32) == (y | 32) && (x | 32) >= 'a' && (x | 32) <= 'z')) return false;
-                }
-                return true;
+                return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                                  [](unsigned char x, unsigned char y) { return lower(x) == lower(y); });
             }
         };
         std::unordered_map<std::string_view, unsigned, FoldHash, FoldEqual> wanted;
