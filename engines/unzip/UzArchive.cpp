@@ -335,7 +335,8 @@ bool plainRecord(const unsigned char* h, std::size_t avail, std::uint64_t cdOffs
     const unsigned disk = h[34] | unsigned{h[35]} << 8;
     out.name = std::string_view(reinterpret_cast<const char*>(h + 46), nameLen);
     const bool utf8 = (flags & 0x800) != 0;
-    // A NUL ends the name where libzip hands it on: such a name is its.
+    // libzip hands names on as C text, ending at a NUL: such a name is left
+    // to libzip.
     if (utf8 ? !pw::utf8::isValid(out.name) || out.name.find('\0') != std::string_view::npos
              : !printableAscii(out.name))
         return false;
