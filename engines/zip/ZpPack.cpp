@@ -68,7 +68,8 @@ static constexpr std::size_t kTextProbe = 32 * 1024;
 
 // Opens a file for reading without ever blocking: a FIFO or device put
 // where the scan saw a regular file is refused (EINVAL), not waited on.
-static int openRegular(const std::string& path) {
+// `size` is set to the file's size when it was opened.
+static int openRegular(const std::string& path, std::uint64_t* size = nullptr) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return -errno;
     struct stat st;
@@ -77,6 +78,7 @@ static int openRegular(const std::string& path) {
         ::close(fd);
         return -err;
     }
+    if (size) *size = static_cast<std::uint64_t>(st.st_size);
     return fd;
 }
 
@@ -95,11 +97,15 @@ bool looksLikeText(const std::string& path) {
     return std::memchr(buf, 0, have) == nullptr;
 }
 
-// Reads a whole file; the size seen at scan time is only a hint.
+// Reads a whole file; the size seen at scan time is only a hint, and the
+// size at opening saves the read that would only find the end: a short read
+// that brings the total to that size is the end of the file, and a file that
+// has grown since is read on to its new end.
 static int readWhole(const std::string& path, std::uint64_t hint, Buffer& out) {
-    int fd = openRegular(path);
+    std::uint64_t opened = 0;
+    int fd = openRegular(path, &opened);
     if (fd < 0) return -fd;
-    std::size_t cap = static_cast<std::size_t>(hint) + 1;
+    std::size_t cap = static_cast<std::size_t>(std::max(hint, opened)) + 1;
     unsigned char* p = static_cast<unsigned char*>(std::malloc(cap));
     if (!p) {
         ::close(fd);
@@ -127,7 +133,9 @@ static int readWhole(const std::string& path, std::uint64_t hint, Buffer& out) {
             return e;
         }
         if (r == 0) break;
+        const bool shortRead = static_cast<std::size_t>(r) < cap - n;
         n += static_cast<std::size_t>(r);
+        if (shortRead && n == opened) break;
     }
     ::close(fd);
     out.reset();

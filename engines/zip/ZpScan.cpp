@@ -3,6 +3,7 @@
 #include "brixoutcome.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <fnmatch.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -151,35 +152,56 @@ private:
         walk(dirRel, pattern, anc);
     }
 
+    // What a folder's listing says of one name. Every name is looked at
+    // through the folder's own descriptor, which spares the kernel a walk of
+    // the whole path for each, before any subfolder is entered: only one
+    // folder is open at a time, however deep the tree.
+    struct Listed {
+        std::string name;
+        bool matched = false;
+        int statErr = 0;
+        int readErr = 0;  // of a matched regular file: access(R_OK)'s errno
+        struct stat st {};
+    };
+
     void walk(const std::string& dirRel, const std::string& pattern, std::vector<Identity>& anc) {
-        std::vector<std::string> names;
-        if (DIR* d = ::opendir(fs(dirRel).c_str())) {
-            while (dirent* e = ::readdir(d)) {
-                std::string n = e->d_name;
-                if (n == "." || n == "..") continue;
-                if (!opt_.hidden && n[0] == '.') continue;
-                names.push_back(std::move(n));
-            }
-            ::closedir(d);
-        } else {
+        std::vector<Listed> listed;
+        int dfd = ::open(fs(dirRel).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK);
+        DIR* d = dfd < 0 ? nullptr : ::fdopendir(dfd);
+        if (!d) {
             int err = errno;
+            if (dfd >= 0) ::close(dfd);
             result_.warnings.push_back("  zip warning: could not read folder: " + (dirRel.empty() ? "." : dirRel));
             problem(dirRel.empty() ? "." : dirRel, BRIX_READ_FAILED, err);
             return;
         }
-        std::sort(names.begin(), names.end());
-        for (const std::string& n : names) {
+        while (dirent* e = ::readdir(d)) {
+            std::string n = e->d_name;
+            if (n == "." || n == "..") continue;
+            if (!opt_.hidden && n[0] == '.') continue;
+            listed.push_back({std::move(n)});
+        }
+        std::sort(listed.begin(), listed.end(), [](const Listed& a, const Listed& b) { return a.name < b.name; });
+        for (Listed& l : listed) {
+            l.matched = matchName(pattern, l.name);
+            if (::fstatat(dfd, l.name.c_str(), &l.st, 0) != 0) {
+                l.statErr = errno;
+            } else if (l.matched && S_ISREG(l.st.st_mode) && ::faccessat(dfd, l.name.c_str(), R_OK, 0) != 0) {
+                l.readErr = errno;
+            }
+        }
+        ::closedir(d);
+        for (const Listed& l : listed) {
+            const std::string& n = l.name;
             std::string rel = join(dirRel, n);
-            struct stat st;
-            if (::stat(fs(rel).c_str(), &st) != 0) {
-                int err = errno;
-                if (matchName(pattern, n)) {
+            if (l.statErr) {
+                if (l.matched) {
                     result_.warnings.push_back("  zip warning: could not open for reading: " + rel);
-                    problem(rel, BRIX_READ_FAILED, err);
+                    problem(rel, BRIX_READ_FAILED, l.statErr);
                 }
                 continue;
             }
-            bool matched = matchName(pattern, n);
+            const struct stat& st = l.st;
             if (S_ISDIR(st.st_mode)) {
                 Identity id{st.st_dev, st.st_ino};
                 if (std::find(anc.begin(), anc.end(), id) != anc.end()) {
@@ -187,29 +209,30 @@ private:
                     continue;
                 }
                 if (!opt_.recurse) {
-                    if (matched) addDir(rel);
+                    if (l.matched) addDir(rel, &st);
                     continue;
                 }
                 // The folder's own entry goes before its contents; it stays only
                 // when the folder matched or something inside it was taken.
                 std::size_t mark = result_.items.size();
                 std::size_t addedMark = added_;
-                bool provisional = addDir(rel);
+                bool provisional = addDir(rel, &st);
                 anc.push_back(id);
                 walk(rel, pattern, anc);
                 anc.pop_back();
-                if (provisional && !matched && added_ == addedMark + 1 && result_.items.size() == mark + 1) {
+                if (provisional && !l.matched && added_ == addedMark + 1 && result_.items.size() == mark + 1) {
                     byName_.erase(result_.items.back().name);
                     result_.items.pop_back();
                     --added_;
                 }
-            } else if (matched) {
-                addFile(rel, n, st, false);
+            } else if (l.matched) {
+                addFile(rel, n, st, false, l.readErr);
             }
         }
     }
 
-    bool addDir(const std::string& rel) {
+    // `seen`: the folder's stat, when the caller has it already.
+    bool addDir(const std::string& rel, const struct stat* seen = nullptr) {
         if (opt_.noDirEntries || opt_.junk) return false;
         std::string name = storedName(rel);
         if (name.empty()) return false;
@@ -219,7 +242,10 @@ private:
             return false;
         }
         struct stat st;
-        if (::stat(fs(rel).c_str(), &st) != 0) return false;
+        if (seen)
+            st = *seen;
+        else if (::stat(fs(rel).c_str(), &st) != 0)
+            return false;
         Item it;
         it.path = fs(rel);
         it.name = name;
@@ -233,10 +259,13 @@ private:
     }
 
     // `named`: the caller named this file itself (not through a pattern).
+    // `readErr`: whether it may be read (0, or access's errno) when the caller
+    // has asked already; -1 asks here.
     // A FIFO, socket or device is never opened: reading one can block for
     // ever. One the caller named is a failure; one a pattern met is skipped,
     // as a tree's sockets are no content.
-    void addFile(const std::string& rel, const std::string& leaf, const struct stat& st, bool named) {
+    void addFile(const std::string& rel, const std::string& leaf, const struct stat& st, bool named,
+                 int readErr = -1) {
         if (!S_ISREG(st.st_mode)) {
             result_.warnings.push_back("  zip warning: skipping special file: " + rel);
             if (named) problem(rel, BRIX_READ_FAILED, 0, "not a regular file");
@@ -249,8 +278,9 @@ private:
             return;
         }
         std::string path = fs(rel);
-        if (::access(path.c_str(), R_OK) != 0) {
-            int err = errno;
+        if (readErr < 0) readErr = ::access(path.c_str(), R_OK) == 0 ? 0 : errno;
+        if (readErr) {
+            int err = readErr;
             result_.warnings.push_back("  zip warning: could not open for reading: " + rel);
             problem(rel, BRIX_READ_FAILED, err);
             existsAlready_ = true;

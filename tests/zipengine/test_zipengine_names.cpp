@@ -101,6 +101,22 @@ TEST_F(Names, LinksToFilesAreFollowedFolderLoopsAreNot) {
     EXPECT_NE(r.text.find("loops"), std::string::npos) << r.text;
 }
 
+// A link to nothing is found in a folder's listing but cannot be opened:
+// the run names it and stores the rest.
+TEST_F(Names, ALinkToNothingInAWalkedFolderIsNamedAndTheRestStored) {
+    fs::create_symlink(p("nowhere.txt"), p("sub/gone.txt"));
+    ZPOPT o = opts();
+    o.fRecurse = 2;
+    o.fJunkDir = 0;
+    fs::create_directories(tmp.path() / "out");
+    Result r = runEngine(p("out/t.zip"), {"*.txt"}, o);
+    EXPECT_NE(r.rc, ZE_OK);
+    EXPECT_NE(r.text.find("could not open for reading: sub/gone.txt"), std::string::npos) << r.text;
+    auto v = entryNames(p("out/t.zip"));
+    std::sort(v.begin(), v.end());
+    EXPECT_EQ(v, (V{"a.txt", "b.txt", "sub/d.txt", "sub/deeper/e.txt"}));
+}
+
 TEST_F(Names, ArchiveAndLeftoverTemporaryFilesAreNeverStored) {
     write("keep.zip.note", "a file that only looks similar\n");
     write("t.zip.Ab12Cd", "left behind by an interrupted run\n");
