@@ -230,12 +230,12 @@ bool createTemp(const Dir& dir, mode_t mode, TempFile& out, std::string& reason)
     return true;
 }
 
-bool publishTemp(TempFile& t, const std::string& leaf, bool replace) {
+bool publishTemp(TempFile& t, const char* leaf, bool replace) {
     const int dirFd = t.dir->fd();
     int err = 0;
     if (t.anonymous()) {
         if (!replace) {
-            if (!linkAnonymous(t.fd, dirFd, leaf.c_str())) {
+            if (!linkAnonymous(t.fd, dirFd, leaf)) {
                 err = errno;
                 if (err != EEXIST) discardTemp(t);
                 errno = err;
@@ -243,7 +243,7 @@ bool publishTemp(TempFile& t, const std::string& leaf, bool replace) {
             }
             if (!closeChecked(t)) {
                 err = errno;
-                ::unlinkat(dirFd, leaf.c_str(), 0);
+                ::unlinkat(dirFd, leaf, 0);
                 discardTemp(t);
                 errno = err;
                 return false;
@@ -261,7 +261,7 @@ bool publishTemp(TempFile& t, const std::string& leaf, bool replace) {
         }
         t.name = name;
     }
-    if (!closeChecked(t) || !renameInto(dirFd, t.name.c_str(), leaf.c_str(), replace)) {
+    if (!closeChecked(t) || !renameInto(dirFd, t.name.c_str(), leaf, replace)) {
         err = errno;
         if (err != EEXIST || replace) discardTemp(t);
         errno = err;
@@ -300,12 +300,12 @@ void discardTemp(TempFile& t) {
     t.dir.reset();
 }
 
-void withdrawPublished(const Dir& dir, const std::string& leaf, std::uint64_t size, std::time_t mtime) {
+void withdrawPublished(const Dir& dir, const char* leaf, std::uint64_t size, std::time_t mtime) {
     struct stat st;
-    if (!dir || ::fstatat(dir->fd(), leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return;
+    if (!dir || ::fstatat(dir->fd(), leaf, &st, AT_SYMLINK_NOFOLLOW) != 0) return;
     if (S_ISREG(st.st_mode) && st.st_nlink == 1 && static_cast<std::uint64_t>(st.st_size) == size &&
         st.st_mtime == mtime)
-        ::unlinkat(dir->fd(), leaf.c_str(), 0);
+        ::unlinkat(dir->fd(), leaf, 0);
 }
 
 bool writeAll(int fd, const void* data, std::size_t size) {

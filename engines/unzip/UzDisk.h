@@ -74,13 +74,13 @@ bool createTemp(const Dir& dir, mode_t mode, TempFile& out, std::string& reason)
 // `replace` false an existing `leaf` is never touched: false with errno
 // EEXIST, and `t` is still there to publish with `replace`. False with errno
 // set otherwise; the file is then gone, as after discardTemp.
-bool publishTemp(TempFile& t, const std::string& leaf, bool replace);
+bool publishTemp(TempFile& t, const char* leaf, bool replace);
 // Removes the temporary (after a failure), closing it when still open.
 void discardTemp(TempFile& t);
 // Takes back a file published as `leaf` in `dir` that the run then did not
 // settle: removed only while `leaf` is still that file (a regular file of
 // that size and modification time, with no other link).
-void withdrawPublished(const Dir& dir, const std::string& leaf, std::uint64_t size, std::time_t mtime);
+void withdrawPublished(const Dir& dir, const char* leaf, std::uint64_t size, std::time_t mtime);
 // A symbolic link under a temporary name.
 bool createTempLink(const Dir& dir, const std::string& target, TempFile& out, std::string& reason);
 

@@ -49,30 +49,42 @@ namespace {
 
 enum class Kind { File, Folder, Link };
 
+// What the planning made of an entry's stored name.
+struct Verdict {
+    bool ok = false;
+    bool directory = false;  // the stored name ends with a separator
+    std::string reason;      // why the name was refused
+};
+
+// One planned entry. A run may plan millions, so its output path is held
+// once: `display` is the path below the extract folder ("a/b/c.txt", the
+// form messages show) and the file's own name starts at `leafAt`.
 struct Item {
     EntryInfo info;
     std::string stored;               // the name as stored
-    SafeName safe;
+    Verdict safe;
     bool unreadable = false;          // its central record could not be read
     Kind kind = Kind::File;
-    std::vector<std::string> folder;  // output folder components
-    std::string leaf;                 // output file name
-    std::string display;              // relative output path for messages
+    std::string display;              // relative output path
+    std::uint32_t leafAt = 0;
     std::time_t mtime = 0;
     mode_t mode = 0644;
     // No other entry of the run wants its name: the file may take the name
     // where it was decoded, when the name is free (see markEarlyLinks).
     bool linkEarly = false;
-};
 
-// An entry of a plain archive's central directory, kept while planning.
-struct PlainEntry {
-    std::string name;
-    std::uint64_t localHeader, size, compSize;
-    std::uint32_t crc;
-    std::uint16_t method, dosDate, dosTime, madeBy;
-    std::uint32_t attributes;
-    bool encrypted;
+    // The output file's (or folder's) own name.
+    const char* leaf() const { return display.c_str() + leafAt; }
+    // The folders on the output path, outermost first.
+    std::vector<std::string> folder() const {
+        std::vector<std::string> parts;
+        for (std::size_t at = 0; at < leafAt;) {
+            const std::size_t slash = display.find('/', at);
+            parts.push_back(display.substr(at, slash - at));
+            at = slash + 1;
+        }
+        return parts;
+    }
 };
 
 struct JobResult {
@@ -560,18 +572,17 @@ private:
         // AES entries of the AE-2 kind carry no CRC; their MAC protects them.
         it.info.checkCrc = !(it.info.encryption != ZIP_EM_NONE && it.info.encryption != ZIP_EM_TRAD_PKWARE && st.crc == 0);
         it.mtime = (st.valid & ZIP_STAT_MTIME) ? st.mtime : std::time(nullptr);
-        it.safe = sanitize(it.stored);
+        SafeName safe = sanitize(it.stored);
         zip_uint8_t opsys = 0;
         zip_uint32_t attr = 0;
         zip_file_get_external_attributes(za_.get(), idx, 0, &opsys, &attr);
-        planKindAndMode(opsys, attr, it);
-        if (it.safe.ok) planOutputName(it);
+        planKindAndMode(opsys, attr, safe, it);
     }
 
     // The same from the central directory of a plain archive, as libzip
     // would give it; its entries are read from the file without libzip
     // unless encrypted.
-    void plan(const PlainEntry& p, std::size_t idx, Item& it) {
+    void plan(const CentralEntry& p, std::size_t idx, Item& it) {
         it.stored = p.name;
         it.info.index = idx;
         it.info.size = p.size;
@@ -581,12 +592,16 @@ private:
         it.info.encryption = p.encrypted ? ZIP_EM_TRAD_PKWARE : ZIP_EM_NONE;
         if (!p.encrypted) it.info.localHeader = p.localHeader;
         it.mtime = clock_.time(p.dosDate, p.dosTime);
-        it.safe = sanitize(it.stored);
-        planKindAndMode(static_cast<zip_uint8_t>(p.madeBy >> 8), p.attributes, it);
-        if (it.safe.ok) planOutputName(it);
+        SafeName safe = sanitize(it.stored);
+        planKindAndMode(static_cast<zip_uint8_t>(p.madeBy >> 8), p.attributes, safe, it);
     }
 
-    void planKindAndMode(zip_uint8_t opsys, zip_uint32_t attr, Item& it) {
+    // The entry's kind, mode and output name from its attributes and the
+    // verdict on its name.
+    void planKindAndMode(zip_uint8_t opsys, zip_uint32_t attr, SafeName& safe, Item& it) {
+        it.safe.ok = safe.ok;
+        it.safe.directory = safe.directory;
+        it.safe.reason = std::move(safe.reason);
         const mode_t unixMode = static_cast<mode_t>(attr >> 16);
         const bool unixAttrs = opsys == ZIP_OPSYS_UNIX && unixMode != 0;
         if (unixAttrs && S_ISLNK(unixMode)) it.kind = Kind::Link;
@@ -599,18 +614,19 @@ private:
             it.mode = (it.kind == Kind::Folder ? 0777 : 0666) & ~currentUmask();
             if (attr & 0x01) it.mode &= ~0222;  // read-only
         }
+        if (safe.ok) planOutputName(safe.parts, it);
     }
 
-    void planOutputName(Item& it) {
-        std::vector<std::string> parts = std::move(it.safe.parts);  // not needed after this
-        if (opts_.SpaceToUnderscore)
-            for (auto& p : parts) std::replace(p.begin(), p.end(), ' ', '_');
-        it.leaf = std::move(parts.back());
-        if (opts_.ndflag)
-            it.folder.assign(std::make_move_iterator(parts.begin()), std::make_move_iterator(parts.end() - 1));
+    // Components never hold a "/", so the folders can be read back from the
+    // joined path.
+    void planOutputName(const std::vector<std::string>& parts, Item& it) {
         it.display.clear();
-        for (auto& p : it.folder) it.display += p + "/";
-        it.display += it.leaf;
+        if (opts_.ndflag)
+            for (std::size_t i = 0; i + 1 < parts.size(); ++i) (it.display += parts[i]) += '/';
+        it.leafAt = static_cast<std::uint32_t>(it.display.size());
+        it.display += parts.back();
+        if (opts_.SpaceToUnderscore) std::replace(it.display.begin(), it.display.end(), ' ', '_');
+        it.display.shrink_to_fit();
     }
 
     bool selected(const Item& it) {
@@ -627,26 +643,27 @@ private:
     void selectItems() {
         includeMatcher_ = std::make_unique<NameMatcher>(includes_, opts_.C_flag != 0);
         excludeMatcher_ = std::make_unique<NameMatcher>(excludes_, opts_.C_flag != 0);
-        const bool plain = !za_;
-        const std::size_t n = plain ? plainEntries_.size() : static_cast<std::size_t>(zip_get_num_entries(za_.get(), 0));
+        if (za_) {  // a plain archive's entries were planned as its directory was read
+            const auto n = static_cast<std::size_t>(zip_get_num_entries(za_.get(), 0));
+            items_.reserve(n);
+            for (std::size_t i = 0; i < n; ++i) plan(static_cast<zip_uint64_t>(i), items_.emplace_back());
+        }
         if (!includes_.empty() || !excludes_.empty()) {
             std::vector<std::string> names;
-            names.reserve(n);
-            for (std::size_t i = 0; i < n; ++i) names.push_back(plain ? plainEntries_[i].name : entryName(za_.get(), i));
+            names.reserve(items_.size());
+            for (const Item& it : items_) names.push_back(it.stored);
             includeMatcher_->preferLiteral(names);
             excludeMatcher_->preferLiteral(names);
         }
-        items_.reserve(n);
-        for (std::size_t i = 0; i < n; ++i) {
-            Item it;
-            if (plain) plan(plainEntries_[i], i, it);
-            else plan(static_cast<zip_uint64_t>(i), it);
+        std::size_t kept = 0;
+        for (Item& it : items_) {
             if (!selected(it)) continue;
             if (!opts_.ndflag && it.kind == Kind::Folder && it.safe.ok) continue;  // no folders without folder names
             totalSize_ += it.info.size;
-            items_.push_back(std::move(it));
+            if (&it != &items_[kept]) items_[kept] = std::move(it);
+            ++kept;
         }
-        std::vector<PlainEntry>().swap(plainEntries_);
+        items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(kept), items_.end());
         for (auto& name : includeMatcher_->unmatched()) {
             error("caution: filename not matched:  " + name);
             outcome_(name, BRIX_NOT_FOUND, 0, "no entry of that name");
@@ -654,9 +671,10 @@ private:
         }
     }
 
-    // The entries of a plain archive, read from its central directory on a
-    // descriptor of our own, which the workers then read the entries from.
-    // False for any other archive (the descriptor is then not used).
+    // Plans the entries of a plain archive from its central directory, read
+    // on a descriptor of our own, which the workers then read the entries
+    // from. False for any other archive (nothing is planned and the
+    // descriptor is not used).
     // BRIXUZIP_READ_THROUGH_LIBZIP leaves every archive and entry to libzip,
     // so that tests show both ways agree.
     bool readPlainEntries() {
@@ -665,20 +683,19 @@ private:
         if (archiveFd_.get() < 0) return false;
         std::uint64_t entries = 0;
         std::uint16_t commentLength = 0;
-        std::vector<PlainEntry> found;
         const DirectoryRead read = readPlainDirectory(
             archiveFd_.get(),
             [&](const CentralEntry& e) {
-                if (found.empty()) found.reserve(entries);
-                found.push_back({std::string(e.name), e.localHeader, e.size, e.compSize, e.crc, e.method, e.dosDate,
-                                 e.dosTime, e.madeBy, e.attributes, e.encrypted});
+                if (items_.empty()) items_.reserve(entries);
+                const std::size_t index = items_.size();
+                plan(e, index, items_.emplace_back());
             },
             entries, commentLength);
         if (read != DirectoryRead::Read) {
+            std::vector<Item>().swap(items_);
             archiveFd_.reset(-1);
             return false;
         }
-        plainEntries_ = std::move(found);
         return true;
     }
 
@@ -714,7 +731,7 @@ private:
         // made, recognised by its time among other things.
         const bool timed = ::futimens(r.temp.fd, ts) == 0;
         if (timed && it.linkEarly && dir->exactNames()) {
-            if (publishTemp(r.temp, it.leaf, false)) {
+            if (publishTemp(r.temp, it.leaf(), false)) {
                 r.published = true;
                 r.publishedIn = dir;
                 r.publishedSize = sink.written();
@@ -736,7 +753,7 @@ private:
         r.linkTarget = s.text;
         if (testing()) return r;
         if (r.linkTarget.empty() || r.linkTarget.find('\0') != std::string::npos ||
-            !linkStaysInside(it.folder, r.linkTarget)) {
+            !linkStaysInside(it.folder(), r.linkTarget)) {
             r.decode.outcome = Outcome::Refused;
             r.decode.reason = "symbolic link to " + r.linkTarget + " points outside the extract folder, not created";
             return r;
@@ -764,8 +781,8 @@ private:
 
     // ---- extraction --------------------------------------------------------
 
-    bool existsAt(const Dir& dir, const std::string& leaf, struct stat& st) {
-        return ::fstatat(dir->fd(), leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
+    bool existsAt(const Dir& dir, const char* leaf, struct stat& st) {
+        return ::fstatat(dir->fd(), leaf, &st, AT_SYMLINK_NOFOLLOW) == 0;
     }
 
     // Whether work on an entry whose target exists would certainly be thrown away.
@@ -775,7 +792,7 @@ private:
         if (dir->created()) return false;
         if (!opts_.ExtractOnlyNewer && (opts_.noflag || answeredAll_)) return false;
         struct stat st;
-        if (!existsAt(dir, it.leaf, st)) return false;
+        if (!existsAt(dir, it.leaf(), st)) return false;
         if (S_ISDIR(st.st_mode)) return false;  // reported at commit
         if (opts_.ExtractOnlyNewer && it.mtime <= st.st_mtime) return true;
         if (opts_.noflag || answeredAll_) return false;
@@ -812,7 +829,7 @@ private:
         unsigned threads = std::min(4u, std::max(1u, std::thread::hardware_concurrency()));
         if (items_.size() < 4 || totalSize_ < (1u << 20)) threads = 1;
         dirs_.assign(items_.size(), nullptr);
-        dirFailure_.assign(items_.size(), {});
+        dirFailure_.clear();
         submitted_.assign(items_.size(), false);
         if (threads > 1 && !testing()) markEarlyLinks();
         if (threads > 1)
@@ -823,7 +840,7 @@ private:
                           [this](std::size_t slot, JobResult& r) {
                               discardTemp(r.temp);
                               if (r.published)
-                                  withdrawPublished(r.publishedIn, items_[slot].leaf, r.publishedSize, items_[slot].mtime);
+                                  withdrawPublished(r.publishedIn, items_[slot].leaf(), r.publishedSize, items_[slot].mtime);
                           });
         // How far decoding runs ahead of settling: by count (each entry
         // decoded ahead holds a descriptor until it is settled), and by
@@ -897,8 +914,8 @@ private:
         Item& it = items_[k];
         if (!it.safe.ok || testing()) return;
         std::string reason;
-        std::vector<std::string> full = it.folder;
-        if (it.kind == Kind::Folder) full.push_back(it.leaf);
+        std::vector<std::string> full = it.folder();
+        if (it.kind == Kind::Folder) full.push_back(it.leaf());
         errno = 0;
         dirs_[k] = tree_.open(full, true, reason);
         if (!dirs_[k]) dirFailure_[k] = {reason.empty() ? "cannot create the folder" : reason, errno};
@@ -945,8 +962,9 @@ private:
             return 0;
         }
         if (!testing() && !dirs_[k]) {
-            error("warning:  skipped \"" + it.stored + "\": " + dirFailure_[k].first);
-            outcome_(it.stored, BRIX_WRITE_FAILED, dirFailure_[k].second, dirFailure_[k].first);
+            const auto& [reason, err] = dirFailure_.at(k);
+            error("warning:  skipped \"" + it.stored + "\": " + reason);
+            outcome_(it.stored, BRIX_WRITE_FAILED, err, reason);
             ++warnings_;
             return 0;
         }
@@ -1066,12 +1084,12 @@ private:
         bool done = r.published;
         int err = r.publishErr;
         if (!done && !err) {
-            done = publishTemp(r.temp, it.leaf, false);
+            done = publishTemp(r.temp, it.leaf(), false);
             err = errno;
         }
         if (!done && err == EEXIST) {
             struct stat st;
-            if (existsAt(dir, it.leaf, st)) {
+            if (existsAt(dir, it.leaf(), st)) {
                 if (S_ISDIR(st.st_mode)) {
                     discardTemp(r.temp);
                     error("  error:  " + it.display + ": a folder of that name exists");
@@ -1084,7 +1102,7 @@ private:
                     return 0;
                 }
             }
-            done = publishTemp(r.temp, it.leaf, true);
+            done = publishTemp(r.temp, it.leaf(), true);
             err = errno;
         }
         if (!done) {
@@ -1104,7 +1122,7 @@ private:
 
     void keepExisting(const Item& it, const Dir& dir) {
         struct stat st;
-        if (existsAt(dir, it.leaf, st) && opts_.ExtractOnlyNewer && it.mtime <= st.st_mtime) {
+        if (existsAt(dir, it.leaf(), st) && opts_.ExtractOnlyNewer && it.mtime <= st.st_mtime) {
             keptAsNotNewer(it);
             return;
         }
@@ -1194,7 +1212,6 @@ private:
     std::unique_ptr<NameMatcher> includeMatcher_, excludeMatcher_;
 
     DosClock clock_;
-    std::vector<PlainEntry> plainEntries_;  // while planning
     // The archive, for the entries read without libzip (by any thread).
     class Fd {
     public:
@@ -1212,7 +1229,7 @@ private:
     std::vector<Item> items_;
     std::uint64_t totalSize_ = 0;
     std::vector<Dir> dirs_;
-    std::vector<std::pair<std::string, int>> dirFailure_;  // reason, errno
+    std::unordered_map<std::size_t, std::pair<std::string, int>> dirFailure_;  // item: reason, errno
     std::vector<bool> submitted_;
     std::uint64_t aheadBytes_ = 0;  // declared size of the submitted items not yet taken
     static constexpr std::size_t kAhead = 128, kBatch = 32;
