@@ -55,6 +55,23 @@ TEST_F(SpanTest, PiecesHoldTheHeaderThenTheSourceBytes) {
     EXPECT_EQ(pwtest::readFile(at("archive.zip")), src);
 }
 
+// Pieces of several MiB are copied in runs longer than the copy buffer, at
+// offsets that the header shifts by 8 bytes, both ways.
+TEST_F(SpanTest, LargePiecesHoldTheirBytesAndJoinBack) {
+    std::filesystem::create_directory(at("out"));
+    const std::string src = make("big.bin", 5 * 1024 * 1024 + 4093, 11);
+    ASSERT_EQ(span(at("big.bin"), 2 * 1024 + 3, at("out")), 3);
+    const std::size_t piece = (2 * 1024 + 3) * 1024;
+    const std::string p1 = pwtest::readFile(at("out/big.001"));
+    ASSERT_EQ(p1.size(), 8 + piece);
+    EXPECT_TRUE(p1.compare(8, piece, src, 0, piece) == 0);
+    EXPECT_TRUE(pwtest::readFile(at("out/big.002")) == src.substr(piece, piece));
+    EXPECT_TRUE(pwtest::readFile(at("out/big.003")) == src.substr(2 * piece));
+    std::filesystem::remove(at("big.bin"));
+    EXPECT_EQ(ModSpan::JoinSpan(at("out/big.001")), "big.bin");
+    EXPECT_TRUE(pwtest::readFile(at("out/big.bin")) == src);
+}
+
 TEST_F(SpanTest, ExactMultiplesEndWithAFullPiece) {
     make("one.bin", 1024);
     EXPECT_EQ(span(at("one.bin"), 1), 1);
