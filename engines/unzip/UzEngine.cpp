@@ -577,6 +577,7 @@ private:
         zip_uint32_t attr = 0;
         zip_file_get_external_attributes(za_.get(), idx, 0, &opsys, &attr);
         planKindAndMode(opsys, attr, safe, it);
+        if (safe.ok) planOutputName(safe.parts, it);
     }
 
     // The same from the central directory of a plain archive, as libzip
@@ -594,10 +595,11 @@ private:
         it.mtime = clock_.time(p.dosDate, p.dosTime);
         SafeName safe = sanitize(it.stored);
         planKindAndMode(static_cast<zip_uint8_t>(p.madeBy >> 8), p.attributes, safe, it);
+        if (safe.ok) planOutputName(safe.parts, it);
     }
 
-    // The entry's kind, mode and output name from its attributes and the
-    // verdict on its name.
+    // The entry's kind and mode from its attributes and the verdict on its
+    // name, which the item keeps.
     void planKindAndMode(zip_uint8_t opsys, zip_uint32_t attr, SafeName& safe, Item& it) {
         it.safe.ok = safe.ok;
         it.safe.directory = safe.directory;
@@ -614,7 +616,6 @@ private:
             it.mode = (it.kind == Kind::Folder ? 0777 : 0666) & ~currentUmask();
             if (attr & 0x01) it.mode &= ~0222;  // read-only
         }
-        if (safe.ok) planOutputName(safe.parts, it);
     }
 
     // Components never hold a "/", so the folders can be read back from the
