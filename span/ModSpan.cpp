@@ -26,7 +26,7 @@ constexpr std::int32_t kMaxChunkSize = 2097151;  // chunkSize x 1,024 must fit i
 // The copy buffer when the kernel cannot copy between the two files itself,
 // or should not (see copyData): fixed, whatever the piece size, and small
 // enough to stay in the processor's cache between its two copies.
-constexpr std::size_t kBufferSize = 1u << 20;
+constexpr std::size_t kBufferSize = 256u << 10;
 constexpr std::size_t kPage = 4096;
 // Shorter runs go to the kernel whatever their offsets.
 constexpr std::int64_t kShiftedCopyMin = 64 * 1024;
@@ -201,17 +201,19 @@ private:
         return done;
     }
 
-    // Through the buffer, which starts at a page offset of its own: with the
-    // two files' offsets a page apart (or equal) it matches both; otherwise
-    // it lies halfway behind, so that neither copy stores just ahead of
-    // where it loads next.
+    // Through the buffer, placed within a page so that neither copy stores
+    // just ahead of where it loads next: at the output's offset when the
+    // output lies behind the source (or level with it), so that only the
+    // read is shifted, the harmless way; halfway when it lies ahead, so that
+    // each copy's store lies behind its load.
     std::int64_t plainCopy(const Fd& in, off_t inOff, const Fd& out, off_t outOff, std::int64_t len) {
         if (!buffer_) buffer_ = std::make_unique<char[]>(kBufferSize + 2 * kPage);
         std::int64_t done = 0;
         while (done < len) {
             const auto inPage = static_cast<std::size_t>(inOff) % kPage;
             const std::size_t shift = static_cast<std::size_t>(outOff - inOff) % kPage;
-            const std::size_t place = shift == 0 ? inPage : (inPage + kPage / 2 + shift / 2) % kPage;
+            const std::size_t place = shift == 0 || shift >= kPage / 2 ? (inPage + shift) % kPage
+                                                                       : (inPage + kPage / 2 + shift / 2) % kPage;
             const auto base = reinterpret_cast<std::uintptr_t>(buffer_.get());
             char* buf = buffer_.get() + ((kPage - base % kPage) % kPage + place);
             std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(len - done, kBufferSize));
