@@ -171,12 +171,55 @@ static bool packedAlready(libdeflate_compressor* c, const unsigned char* p, std:
     return cs == 0 || cs >= trial;
 }
 
+bool DeflatedCache::claim(std::uint64_t size, std::uint32_t crc, bool& mine, std::vector<unsigned char>& stream) {
+    std::unique_lock lk(m_);
+    mine = false;
+    for (;;) {
+        auto [it, added] = holders_.try_emplace(Key{size, crc}, nullptr);
+        if (added) {
+            mine = true;
+            return false;
+        }
+        if (const Job* holder = it->second) {
+            stream.assign(holder->data.p, holder->data.p + holder->data.n);
+            return true;
+        }
+        settled_.wait(lk);
+    }
+}
+
+void DeflatedCache::settle(std::uint64_t size, std::uint32_t crc, const Job* holder) noexcept {
+    std::lock_guard lk(m_);
+    if (holder)
+        holders_[{size, crc}] = holder;  // the claim's entry: nothing to allocate
+    else
+        holders_.erase({size, crc});
+    settled_.notify_all();
+}
+
+void DeflatedCache::pass(const Job& to) noexcept {
+    std::lock_guard lk(m_);
+    auto it = holders_.find({to.rawSize, to.crc});
+    if (it != holders_.end() && it->second) it->second = &to;
+}
+
+void DeflatedCache::forget(const Job& job) noexcept {
+    std::lock_guard lk(m_);
+    auto it = holders_.find({job.rawSize, job.crc});
+    if (it != holders_.end() && it->second == &job) holders_.erase(it);
+}
+
+Workspace::~Workspace() {
+    if (compressor) libdeflate_free_compressor(static_cast<libdeflate_compressor*>(compressor));
+    if (decompressor) libdeflate_free_decompressor(static_cast<libdeflate_decompressor*>(decompressor));
+}
+
+// Larger contents are deflated again rather than held twice for comparing.
+static constexpr std::size_t kLargestShared = 16u << 20;
+
 Packer::Packer(int level, std::size_t budget) : level_(level), budget_(budget) {}
 
-Packer::~Packer() {
-    stop();
-    if (mainCompressor_) libdeflate_free_compressor(static_cast<libdeflate_compressor*>(mainCompressor_));
-}
+Packer::~Packer() { stop(); }
 
 std::size_t Packer::reserve(const Job& job) {
     std::size_t in = static_cast<std::size_t>(job.size);
@@ -212,15 +255,22 @@ void Packer::drop(Job& job) {
     if (job.state == Job::State::Pending) {
         job.state = Job::State::Done;
     } else if (job.state == Job::State::Done) {
-        job.data.reset();
+        freeData(job);
         inFlight_ -= std::min(inFlight_, job.held);
         job.held = 0;
         cv_.notify_all();
     }
 }
 
+// Every job's data goes through here, so that no thread copies it from the
+// cache after it has gone.
+void Packer::freeData(Job& job) {
+    seen_.forget(job);
+    job.data.reset();
+}
+
 void Packer::worker() {
-    void* compressor = nullptr;
+    Workspace ws;
     std::unique_lock lk(m_);
     for (;;) {
         while (next_ < jobs_.size() && jobs_[next_]->state != Job::State::Pending) ++next_;
@@ -239,19 +289,17 @@ void Packer::worker() {
         inFlight_ += need;
         ++running_;
         lk.unlock();
-        runGuarded(job, compressor);
+        runGuarded(job, ws);
         lk.lock();
         --running_;
         inFlight_ -= need;
-        if (job.dropped) job.data.reset();
+        if (job.dropped) freeData(job);
         job.held = job.data.n;
         inFlight_ += job.held;
         job.state = Job::State::Done;
         cv_.notify_all();
         wakeWriter();
     }
-    lk.unlock();
-    if (compressor) libdeflate_free_compressor(static_cast<libdeflate_compressor*>(compressor));
 }
 
 Job& Packer::wait(Job& job) {
@@ -259,7 +307,7 @@ Job& Packer::wait(Job& job) {
     if (job.state == Job::State::Pending) {
         job.state = Job::State::Running;
         lk.unlock();
-        runGuarded(job, mainCompressor_);
+        runGuarded(job, main_);
         lk.lock();
         job.held = job.data.n;
         inFlight_ += job.held;
@@ -292,7 +340,7 @@ void Packer::wakeWriter() {
 
 void Packer::release(Job& job) {
     std::lock_guard lk(m_);
-    job.data.reset();
+    freeData(job);
     inFlight_ -= std::min(inFlight_, job.held);
     job.held = 0;
     cv_.notify_all();
@@ -312,16 +360,45 @@ void Packer::stop() {
 
 // Nothing may leave a worker thread (that would end the host), nor a
 // libzip callback: a job that fails for want of memory is a failed read.
-void Packer::runGuarded(Job& job, void*& compressor) noexcept {
+void Packer::runGuarded(Job& job, Workspace& ws) noexcept {
     try {
-        run(job, compressor);
+        run(job, ws);
     } catch (...) {
-        job.data.reset();
+        freeData(job);
         job.error = ENOMEM;
     }
 }
 
-void Packer::run(Job& job, void*& compressor) {
+// Takes the stream of an identical content from a job in flight (or being
+// deflated on another thread), when there is one of the same size and CRC
+// and it inflates to exactly these bytes. `mine`: the caller is to settle
+// the cache's key for this content.
+bool Packer::deflatedBefore(const Buffer& in, Job& job, Workspace& ws, bool& mine) {
+    mine = false;
+    if (in.n > kLargestShared || !seen_.claim(in.n, job.crc, mine, ws.stream)) return false;
+    if (!ws.decompressor) ws.decompressor = libdeflate_alloc_decompressor();
+    if (!ws.decompressor) return false;
+    if (ws.checkSize < in.n) {
+        ws.check = std::make_unique<unsigned char[]>(in.n);
+        ws.checkSize = in.n;
+    }
+    std::size_t got = 0;
+    if (libdeflate_deflate_decompress(static_cast<libdeflate_decompressor*>(ws.decompressor), ws.stream.data(),
+                                      ws.stream.size(), ws.check.get(), in.n, &got) != LIBDEFLATE_SUCCESS ||
+        got != in.n || std::memcmp(ws.check.get(), in.p, in.n) != 0)
+        return false;
+    auto* out = static_cast<unsigned char*>(std::malloc(ws.stream.size()));
+    if (!out) return false;
+    std::memcpy(out, ws.stream.data(), ws.stream.size());
+    job.stored = false;
+    job.data.reset();
+    job.data.p = out;
+    job.data.n = ws.stream.size();
+    seen_.pass(job);
+    return true;
+}
+
+void Packer::run(Job& job, Workspace& ws) {
     Buffer in;
     job.error = readWhole(job.path, job.size, in);
     if (job.error) return;
@@ -348,18 +425,31 @@ void Packer::run(Job& job, void*& compressor) {
         job.data = std::move(in);
         return;
     }
-    if (!compressor) compressor = libdeflate_alloc_compressor(level_);
-    auto* c = static_cast<libdeflate_compressor*>(compressor);
+    if (!ws.compressor) ws.compressor = libdeflate_alloc_compressor(level_);
+    auto* c = static_cast<libdeflate_compressor*>(ws.compressor);
     if (c && packedAlready(c, in.p, in.n)) {
         job.stored = true;
         job.data = std::move(in);
         return;
     }
+    bool mine = false;
+    if (deflatedBefore(in, job, ws, mine)) return;
+    // Whatever happens below, threads waiting for this content's stream go on.
+    struct Settle {
+        DeflatedCache& cache;
+        const Job& job;
+        bool mine;
+        bool deflated = false;
+        ~Settle() {
+            if (mine) cache.settle(job.rawSize, job.crc, deflated ? &job : nullptr);
+        }
+    } settle{seen_, job, mine};
     std::size_t bound = c ? libdeflate_deflate_compress_bound(c, in.n) : 0;
     unsigned char* out = c ? static_cast<unsigned char*>(std::malloc(bound)) : nullptr;
     std::size_t cs = out ? libdeflate_deflate_compress(c, in.p, in.n, out, bound) : 0;
     if (cs > 0 && cs < in.n) {
         if (auto* shrunk = static_cast<unsigned char*>(std::realloc(out, cs))) out = shrunk;
+        settle.deflated = true;
         job.stored = false;
         job.data.reset();
         job.data.p = out;

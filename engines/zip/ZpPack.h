@@ -12,6 +12,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 namespace brixzip {
@@ -65,6 +66,54 @@ struct Job {
     bool dropped = false;
 };
 
+// The deflated contents of the jobs in flight (done, not yet written), found
+// by the content's size and CRC, so that identical files near each other in
+// the archive are deflated once: a tree's copies of a library, a header or
+// a licence. A stream taken from here stands for new content only once it
+// has been inflated and compared with it byte for byte.
+class DeflatedCache {
+public:
+    // A copy of the stream of a content of this size and CRC, when a job in
+    // flight holds one; when another thread is deflating such a content,
+    // waits for it. When there is neither, the caller is to deflate its
+    // content and settle() the key: `mine` is set, and false returned.
+    bool claim(std::uint64_t size, std::uint32_t crc, bool& mine, std::vector<unsigned char>& stream);
+    // Ends a claim: `holder` is the job whose data is the deflated content,
+    // or none (it was stored, or failed). Never throws.
+    void settle(std::uint64_t size, std::uint32_t crc, const Job* holder) noexcept;
+    // A job that took a copy holds the key's stream from now on, as it
+    // stays in flight longer than the job it copied.
+    void pass(const Job& to) noexcept;
+    // Before a job's data goes: the job no longer holds the key's stream.
+    void forget(const Job& job) noexcept;
+
+private:
+    struct Key {
+        std::uint64_t size;
+        std::uint32_t crc;
+        bool operator==(const Key&) const = default;
+    };
+    struct KeyHash {
+        std::size_t operator()(const Key& k) const { return std::hash<std::uint64_t>()(k.size * 0x9E3779B97F4A7C15ull ^ k.crc); }
+    };
+    std::mutex m_;
+    std::condition_variable settled_;
+    std::unordered_map<Key, const Job*, KeyHash> holders_;  // null: being deflated
+};
+
+// What one compressing thread keeps between jobs.
+struct Workspace {
+    void* compressor = nullptr;    // libdeflate's, at the run's level
+    void* decompressor = nullptr;  // for comparing with a stream found in the cache
+    std::vector<unsigned char> stream;  // a copy of the stream being compared
+    std::unique_ptr<unsigned char[]> check;
+    std::size_t checkSize = 0;
+    Workspace() = default;
+    Workspace(const Workspace&) = delete;
+    Workspace& operator=(const Workspace&) = delete;
+    ~Workspace();
+};
+
 // Owns the worker threads: its destructor stops and joins them, so a run that
 // ends by an exception leaves no thread behind.
 class Packer {
@@ -94,8 +143,10 @@ public:
 
 private:
     void worker();
-    void run(Job& job, void*& compressor);
-    void runGuarded(Job& job, void*& compressor) noexcept;
+    void run(Job& job, Workspace& ws);
+    void runGuarded(Job& job, Workspace& ws) noexcept;
+    bool deflatedBefore(const Buffer& in, Job& job, Workspace& ws, bool& mine);
+    void freeData(Job& job);
     static std::size_t reserve(const Job& job);
     bool writerMayGo(const Job& job) const;
     void wakeWriter();
@@ -111,7 +162,8 @@ private:
     const Job* awaited_ = nullptr;
     std::condition_variable cv_, writerCv_;
     std::vector<std::thread> threads_;
-    void* mainCompressor_ = nullptr;
+    Workspace main_;  // the calling thread's, for jobs no worker took
+    DeflatedCache seen_;
 };
 
 // Reads a file through a raw deflate stream, with the CRC and size of what

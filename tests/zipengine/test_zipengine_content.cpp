@@ -193,6 +193,24 @@ TEST_F(Content, MessagesAndServiceCalls) {
     EXPECT_TRUE(q.lines.empty());
 }
 
+// Identical files are deflated once; files of one size and CRC but other
+// bytes keep their own ("plumless" and "buckeroo" have the same CRC-32, and
+// so do any two texts that differ only by them).
+TEST_F(Content, IdenticalFilesAndFilesSharingSizeAndCrcKeepTheirBytes) {
+    std::string text;
+    for (int i = 0; i < 500; ++i) text += "row " + std::to_string(i) + " of a file with copies\n";
+    ZPOPT o = opts();
+    o.fJunkDir = 0;
+    std::vector<std::string> names;
+    for (int i = 0; i < 40; ++i) {
+        names.push_back("copies/" + std::to_string(i) + ".txt");
+        write(names.back(), text + (i % 3 ? "plumless" : "buckeroo") + text);
+    }
+    ASSERT_EQ(runEngine(archive, names, o).rc, ZE_OK);
+    for (const std::string& n : names) EXPECT_EQ(entryData(archive, n), pwtest::readFile(p(n))) << n;
+    EXPECT_EQ(sh("unzip -tq " + q(archive)).status, 0);
+}
+
 // Several megabytes of entries, one of them larger than the writer gathers
 // at once: headers finished after their data has gone out, and entries that
 // span the points where the gathered bytes are written.
