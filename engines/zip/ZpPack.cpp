@@ -32,6 +32,12 @@ void Buffer::reset() {
     n = 0;
 }
 
+void Buffer::adopt(unsigned char* bytes, std::size_t size) {
+    reset();
+    p = bytes;
+    n = size;
+}
+
 void EolConverter::feed(const unsigned char* p, std::size_t n, std::vector<unsigned char>& out) {
     out.reserve(out.size() + n + (mode_ == Eol::LfToCrLf ? n / 8 + 16 : 1));
     for (std::size_t i = 0; i < n; ++i) {
@@ -138,9 +144,7 @@ static int readWhole(const std::string& path, std::uint64_t hint, Buffer& out) {
         if (shortRead && n == opened) break;
     }
     ::close(fd);
-    out.reset();
-    out.p = p;
-    out.n = n;
+    out.adopt(p, n);
     return 0;
 }
 
@@ -391,9 +395,7 @@ bool Packer::deflatedBefore(const Buffer& in, Job& job, Workspace& ws, bool& min
     if (!out) return false;
     std::memcpy(out, ws.stream.data(), ws.stream.size());
     job.stored = false;
-    job.data.reset();
-    job.data.p = out;
-    job.data.n = ws.stream.size();
+    job.data.adopt(out, ws.stream.size());
     seen_.pass(job);
     return true;
 }
@@ -451,9 +453,7 @@ void Packer::run(Job& job, Workspace& ws) {
         if (auto* shrunk = static_cast<unsigned char*>(std::realloc(out, cs))) out = shrunk;
         settle.deflated = true;
         job.stored = false;
-        job.data.reset();
-        job.data.p = out;
-        job.data.n = cs;
+        job.data.adopt(out, cs);
     } else {
         // Deflate does not make it smaller: keep the bytes as they are.
         std::free(out);

@@ -47,6 +47,8 @@ struct Buffer {
     Buffer& operator=(Buffer&& o) noexcept;
     ~Buffer();
     void reset();
+    // Frees what it holds and takes `bytes` (malloc'ed) instead.
+    void adopt(unsigned char* bytes, std::size_t size);
 };
 
 struct Job {
