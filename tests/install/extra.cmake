@@ -26,6 +26,20 @@ if(PACKWELL_WITH_QT)
   set_tests_properties(library_exports_refuse_many PROPERTIES PASS_REGULAR_EXPRESSION "FAIL: [0-9]+ exported symbols")
 endif()
 
+# The engines' boundary: their entry points and nothing else, checked
+# against their version scripts; the check refuses a library with more.
+set(check_engine_exports ${CMAKE_CURRENT_LIST_DIR}/check-engine-exports.sh)
+foreach(pair IN ITEMS zip:brixzip1 unzip:brixuzip1 version:rarero10)
+  string(REPLACE ":" ";" pair ${pair})
+  list(GET pair 0 engine)
+  list(GET pair 1 target)
+  add_test(NAME engine_exports_${engine}
+    COMMAND ${check_engine_exports} $<TARGET_FILE:${target}> ${CMAKE_SOURCE_DIR}/engines/${engine}/exports.map)
+endforeach()
+add_test(NAME engine_exports_refuse_more
+  COMMAND ${check_engine_exports} $<TARGET_FILE:brixuzip1> ${CMAKE_SOURCE_DIR}/engines/zip/exports.map)
+set_tests_properties(engine_exports_refuse_more PROPERTIES PASS_REGULAR_EXPRESSION "FAIL: exported beyond exports.map")
+
 # One core in a browsing process.
 if(PACKWELL_WITH_QT)
   add_test(NAME cli_browse_one_core
