@@ -175,7 +175,7 @@ static bool packedAlready(libdeflate_compressor* c, const unsigned char* p, std:
     return cs == 0 || cs >= trial;
 }
 
-bool DeflatedCache::claim(std::uint64_t size, std::uint32_t crc, bool& mine, std::vector<unsigned char>& stream) {
+bool DeflatedCache::claim(std::uint64_t size, std::uint32_t crc, bool& mine, Buffer& stream) {
     std::unique_lock lk(m_);
     mine = false;
     for (;;) {
@@ -185,7 +185,10 @@ bool DeflatedCache::claim(std::uint64_t size, std::uint32_t crc, bool& mine, std
             return false;
         }
         if (const Job* holder = it->second) {
-            stream.assign(holder->data.p, holder->data.p + holder->data.n);
+            auto* copy = static_cast<unsigned char*>(std::malloc(holder->data.n));
+            if (!copy) return false;  // deflated anew, unclaimed
+            std::memcpy(copy, holder->data.p, holder->data.n);
+            stream.adopt(copy, holder->data.n);
             return true;
         }
         settled_.wait(lk);
@@ -379,23 +382,21 @@ void Packer::runGuarded(Job& job, Workspace& ws) noexcept {
 // the cache's key for this content.
 bool Packer::deflatedBefore(const Buffer& in, Job& job, Workspace& ws, bool& mine) {
     mine = false;
-    if (in.n > kLargestShared || !seen_.claim(in.n, job.crc, mine, ws.stream)) return false;
+    Buffer stream;
+    if (in.n > kLargestShared || !seen_.claim(in.n, job.crc, mine, stream)) return false;
     if (!ws.decompressor) ws.decompressor = libdeflate_alloc_decompressor();
     if (!ws.decompressor) return false;
     if (ws.checkSize < in.n) {
-        ws.check = std::make_unique<unsigned char[]>(in.n);
+        ws.check = std::make_unique_for_overwrite<unsigned char[]>(in.n);
         ws.checkSize = in.n;
     }
     std::size_t got = 0;
-    if (libdeflate_deflate_decompress(static_cast<libdeflate_decompressor*>(ws.decompressor), ws.stream.data(),
-                                      ws.stream.size(), ws.check.get(), in.n, &got) != LIBDEFLATE_SUCCESS ||
+    if (libdeflate_deflate_decompress(static_cast<libdeflate_decompressor*>(ws.decompressor), stream.p, stream.n,
+                                      ws.check.get(), in.n, &got) != LIBDEFLATE_SUCCESS ||
         got != in.n || std::memcmp(ws.check.get(), in.p, in.n) != 0)
         return false;
-    auto* out = static_cast<unsigned char*>(std::malloc(ws.stream.size()));
-    if (!out) return false;
-    std::memcpy(out, ws.stream.data(), ws.stream.size());
     job.stored = false;
-    job.data.adopt(out, ws.stream.size());
+    job.data = std::move(stream);
     seen_.pass(job);
     return true;
 }

@@ -79,7 +79,7 @@ public:
     // flight holds one; when another thread is deflating such a content,
     // waits for it. When there is neither, the caller is to deflate its
     // content and settle() the key: `mine` is set, and false returned.
-    bool claim(std::uint64_t size, std::uint32_t crc, bool& mine, std::vector<unsigned char>& stream);
+    bool claim(std::uint64_t size, std::uint32_t crc, bool& mine, Buffer& stream);
     // Ends a claim: `holder` is the job whose data is the deflated content,
     // or none (it was stored, or failed). Never throws.
     void settle(std::uint64_t size, std::uint32_t crc, const Job* holder) noexcept;
@@ -107,8 +107,7 @@ private:
 struct Workspace {
     void* compressor = nullptr;    // libdeflate's, at the run's level
     void* decompressor = nullptr;  // for comparing with a stream found in the cache
-    std::vector<unsigned char> stream;  // a copy of the stream being compared
-    std::unique_ptr<unsigned char[]> check;
+    std::unique_ptr<unsigned char[]> check;  // the stream found in the cache, inflated
     std::size_t checkSize = 0;
     Workspace() = default;
     Workspace(const Workspace&) = delete;
